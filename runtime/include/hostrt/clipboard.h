@@ -1,0 +1,33 @@
+// The clipboard: the runtime's class SYSCLIPBOARD and the platform clipboard
+// beneath it.
+//
+// SYSCLIPBOARD is a class function: it returns the clipboard class, whose
+// objects take `New`, `create`, `open`, `clear`, `setBuffer` (one string,
+// stored as text), `close` and `destroy`. On Windows the object drives the
+// system clipboard; on other systems the clipboard is a process-wide text
+// buffer that the embedding application reads back with clipboardRead.
+//
+// Thread safety: the platform clipboard is guarded by a process-wide mutex;
+// clipboard objects themselves are not shared between threads.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "hostrt/export.h"
+#include "hostrt/item.h"
+
+namespace hostrt {
+
+extern "C" HOSTRT_API void SYSCLIPBOARD(Item* result, int argc, const Item* argv);
+
+// The platform clipboard. open reports whether this process now holds it;
+// the other calls do nothing while it does not.
+HOSTRT_API bool clipboardOpen();
+HOSTRT_API void clipboardEmpty();
+HOSTRT_API void clipboardSetText(std::string_view text);
+HOSTRT_API void clipboardClose();
+// The text on the clipboard, "" when there is none.
+HOSTRT_API std::string clipboardRead();
+
+}  // namespace hostrt

@@ -1,0 +1,48 @@
+// The embedding API: what the application side (the command-line host, the
+// tests) uses to drive plug-ins through the runtime.
+//
+// Everything goes through the runtime exactly as the application's own code
+// would: public functions are called by their registered public names, and
+// internal members and methods are refused. Names are matched without regard
+// to letter case. Runtime errors that the handler unwinds arrive as
+// RuntimeError.
+//
+// Thread safety: as for the operations it wraps.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "hostrt/error.h"
+#include "hostrt/export.h"
+#include "hostrt/functions.h"
+#include "hostrt/item.h"
+
+namespace hostrt {
+
+extern "C" {
+// The public function registry: plug-ins' class functions and the runtime's
+// own functions, by public name.
+HOSTRT_API void rtRegisterFunction(const char* publicName, RtFunction fn);
+HOSTRT_API void rtUnregisterFunction(const char* publicName, RtFunction fn);
+HOSTRT_API RtFunction rtFindFunction(const char* publicName);
+}
+
+namespace embed {
+
+// Calls a public function by name; a runtime error when there is none.
+HOSTRT_API Item callFunction(std::string_view publicName, std::initializer_list<Item> args = {});
+// Creates an instance of a class object and runs its init with the arguments.
+HOSTRT_API Item newInstance(const Item& classObject, std::initializer_list<Item> args = {});
+HOSTRT_API Item send(const Item& receiver, std::string_view message,
+                     std::initializer_list<Item> args = {});
+HOSTRT_API Item getMember(const Item& object, std::string_view member);
+HOSTRT_API void setMember(const Item& object, std::string_view member, const Item& value);
+// Installs an error handler, returning the previous one (see error.h).
+HOSTRT_API ErrorHandler setErrorHandler(ErrorHandler handler);
+// The text on the clipboard.
+HOSTRT_API std::string clipboardText();
+
+}  // namespace embed
+}  // namespace hostrt

@@ -1,0 +1,71 @@
+// The per-thread frame stack and the C++ method frame.
+
+#include "hostrt/frame.h"
+
+#include "call_context.h"
+#include "hostrt/error.h"
+#include "hostrt/object.h"
+#include "object_internal.h"
+
+namespace hostrt {
+
+namespace {
+thread_local Frame* innermost = nullptr;
+}  // namespace
+
+void noteLine(int line) {
+  if (innermost) innermost->line = line;
+}
+
+extern "C" void rtFrameEnter(Frame* frame) {
+  const MethodDef* method = takeDispatchedMethod();
+  if (method) {
+    frame->context = method;
+    frame->owner = method->owner;
+  }
+  frame->previous = innermost;
+  innermost = frame;
+}
+
+extern "C" void rtFrameExit(Frame* frame) { innermost = frame->previous; }
+
+extern "C" Frame* rtCurrentFrame() { return innermost; }
+
+extern "C" void rtBindParameters(const Item** slots, int count, int argc, const Item* argv,
+                                 const Item* nil) {
+  for (int i = 0; i < count; ++i) slots[i] = i < argc ? &argv[i] : nil;
+}
+
+extern "C" void rtReturnItem(Item* result, const Item* value) { *result = *value; }
+
+extern "C" void rtReturnNil(Item* result) { *result = Item(); }
+
+MethodFrame::MethodFrame(int kind, const char* procedure, int params, int argc,
+                         const Item* argv, Where where)
+    : passed_(argc > 0 ? argc - 1 : 0) {
+  record_.kind = kind;
+  record_.procedure = procedure;
+  record_.line = int(where.line());
+  rtFrameEnter(&record_);
+  int count = params + 1;
+  if (count > kMaxSlots) count = kMaxSlots;
+  rtBindParameters(slots_, count, argc, argv, &nil_);
+  for (int i = count; i < kMaxSlots; ++i) slots_[i] = &nil_;
+  if (kind == kFrameClassMethod && self().isObject()) {
+    rtReturnObject(&classSelf_, rtClassOf(&self()));
+    slots_[0] = &classSelf_;
+  }
+}
+
+MethodFrame::~MethodFrame() { rtFrameExit(&record_); }
+
+FunctionFrame::FunctionFrame(const char* publicName, int line) {
+  record_.kind = kFrameClassFunction;
+  record_.procedure = publicName;
+  record_.line = line;
+  rtFrameEnter(&record_);
+}
+
+FunctionFrame::~FunctionFrame() { rtFrameExit(&record_); }
+
+}  // namespace hostrt

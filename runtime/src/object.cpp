@@ -1,0 +1,477 @@
+// The class registry, class definition, instances, members and message sending.
+
+#include "hostrt/object.h"
+
+#include <mutex>
+#include <shared_mutex>
+
+#include "call_context.h"
+#include "hostrt/error.h"
+#include "hostrt/frame.h"
+#include "hostrt/inspect.h"
+#include "object_internal.h"
+
+namespace hostrt {
+
+// ---------------------------------------------------------------- symbols
+
+namespace {
+
+struct SymbolTable {
+  std::shared_mutex mutex;
+  std::unordered_map<std::string, uint32_t> ids;  // case-folded name -> symbol
+};
+
+SymbolTable& symbols() {
+  static auto* table = new SymbolTable;  // lives until the process ends
+  return *table;
+}
+
+std::string foldCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+}  // namespace
+
+uint32_t internName(std::string_view name) {
+  std::string folded = foldCase(name);
+  SymbolTable& table = symbols();
+  {
+    std::shared_lock<std::shared_mutex> lock(table.mutex);
+    auto it = table.ids.find(folded);
+    if (it != table.ids.end()) return it->second;
+  }
+  std::unique_lock<std::shared_mutex> lock(table.mutex);
+  auto [it, added] = table.ids.emplace(std::move(folded), uint32_t(table.ids.size() + 1));
+  return it->second;
+}
+
+uint32_t Name::symbol() const {
+  uint32_t s = symbol_.load(std::memory_order_acquire);
+  if (s == 0) {
+    s = internName(text_);
+    symbol_.store(s, std::memory_order_release);
+  }
+  return s;
+}
+
+// ------------------------------------------------------- dispatch context
+
+namespace {
+thread_local const MethodDef* dispatched = nullptr;
+thread_local bool privilegeOnce = false;
+
+bool takePrivilege() {
+  bool granted = privilegeOnce;
+  privilegeOnce = false;
+  return granted;
+}
+
+// Sets the method being dispatched for the frame it enters, and clears it
+// again on every path, so that code without a frame cannot inherit it.
+struct DispatchScope {
+  explicit DispatchScope(const MethodDef* m) { dispatched = m; }
+  ~DispatchScope() { dispatched = nullptr; }
+};
+
+const Class* callerClass() {
+  const Frame* frame = rtCurrentFrame();
+  return frame ? frame->owner : nullptr;
+}
+}  // namespace
+
+void setDispatchedMethod(const MethodDef* method) { dispatched = method; }
+
+const MethodDef* takeDispatchedMethod() {
+  const MethodDef* m = dispatched;
+  dispatched = nullptr;
+  return m;
+}
+
+void grantPrivilegeOnce() { privilegeOnce = true; }
+
+// --------------------------------------------------------------- registry
+
+namespace {
+
+struct Registry {
+  std::recursive_mutex classLock;               // rtClassLock
+  std::mutex mutex;                             // guards the maps below
+  std::unordered_map<uint32_t, Class*> byName;  // registered classes
+  std::vector<Class*> all;                      // every class ever created
+  std::string failNextDefinitionOf;             // test hook, see inspect.h
+};
+
+Registry& registry() {
+  static auto* r = new Registry;  // classes live as long as the process
+  return *r;
+}
+
+[[noreturn]] void classError(const std::string& description, const char* operation) {
+  ErrorObject error;
+  error.code = kErrorClassDefinition;
+  error.description = description;
+  error.operation = operation;
+  error.resumable = false;
+  rtRaiseError(std::move(error));
+  throw;  // not reached: a non-resumable error always unwinds
+}
+
+void requireOpen(Class* cls, const char* operation) {
+  if (!cls) classError("no class given", operation);
+  if (cls->ended) classError("class " + cls->name + " is already defined", operation);
+}
+
+void checkCounts(const Class* cls) {
+  int all = int(cls->ownInstanceMembers + cls->ownClassMembers);
+  if (int(cls->ownInstanceMembers) != cls->declaredInstanceMembers ||
+      all != cls->declaredAllMembers || int(cls->methods.size()) != cls->declaredMethods) {
+    classError("class " + cls->name + " does not hold the members and methods it declared",
+               "rtEndClassDefinition");
+  }
+}
+
+void buildIndexes(Class* cls) {
+  for (const MemberDef& m : cls->members) cls->memberIndex.emplace(m.symbol, MemberSlot{&m, m.ownIndex});
+  for (const MethodDef& m : cls->methods) cls->methodIndex.emplace(m.symbol, &m);
+  uint32_t offset = cls->ownInstanceMembers;
+  for (Class* super : cls->supers) {
+    for (const auto& [symbol, slot] : super->memberIndex) {
+      uint32_t at = slot.def->classLevel() ? slot.slot : slot.slot + offset;
+      cls->memberIndex.emplace(symbol, MemberSlot{slot.def, at});
+    }
+    for (const auto& entry : super->methodIndex) cls->methodIndex.insert(entry);
+    cls->superIndex.emplace(internName(super->name), super);
+    for (const auto& entry : super->superIndex) cls->superIndex.insert(entry);
+    offset += super->instanceSlots;
+  }
+  cls->instanceSlots = offset;
+}
+
+Item classItem(Class* cls) { return Item::object(cls); }
+
+}  // namespace
+
+extern "C" void rtClassLock() { registry().classLock.lock(); }
+
+extern "C" void rtClassUnlock() { registry().classLock.unlock(); }
+
+extern "C" Class* rtFindClass(const char* name) {
+  uint32_t symbol = internName(name);
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.byName.find(symbol);
+  return it == r.byName.end() ? nullptr : it->second;
+}
+
+extern "C" Class* rtCreateClass(const char* name, int instanceMembers, int allMembers,
+                                int methods, int superCount, Class* const* supers, int, int,
+                                int) {
+  if (!name || !*name) classError("a class needs a name", "rtCreateClass");
+  if (instanceMembers < 0 || allMembers < instanceMembers || methods < 0 || superCount < 0) {
+    classError(std::string("impossible counts for class ") + name, "rtCreateClass");
+  }
+  auto* cls = new Class;
+  cls->isClass = true;
+  cls->cls = cls;
+  cls->name = name;
+  cls->declaredInstanceMembers = instanceMembers;
+  cls->declaredAllMembers = allMembers;
+  cls->declaredMethods = methods;
+  cls->members.reserve(size_t(allMembers));
+  cls->methods.reserve(size_t(methods));
+  {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.all.push_back(cls);
+  }
+  for (int i = 0; i < superCount; ++i) {
+    if (!supers[i] || !supers[i]->ended) {
+      classError(std::string("class ") + name + " names a superclass that is not defined",
+                 "rtCreateClass");
+    }
+    cls->supers.push_back(supers[i]);
+  }
+  return cls;
+}
+
+extern "C" void rtDefineMember(Class* cls, const char* name, uint32_t flags) {
+  requireOpen(cls, "rtDefineMember");
+  if (!(flags & kMemberFlag)) classError(std::string("bad member flags for ") + name, "rtDefineMember");
+  uint32_t symbol = internName(name);
+  for (const MemberDef& m : cls->members) {
+    if (m.symbol == symbol) classError(std::string("member defined twice: ") + name, "rtDefineMember");
+  }
+  if (cls->members.size() == cls->members.capacity()) {
+    classError("class " + cls->name + " defines more members than it declared", "rtDefineMember");
+  }
+  bool classLevel = flags & kMemberClassLevel;
+  uint32_t index = classLevel ? cls->ownClassMembers++ : cls->ownInstanceMembers++;
+  cls->members.push_back(MemberDef{symbol, name, flags, cls, index});
+  if (classLevel) cls->slots.emplace_back();
+}
+
+extern "C" void rtDefineMethod(Class* cls, const char* name, RtFunction impl, uint32_t flags) {
+  requireOpen(cls, "rtDefineMethod");
+  {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (!r.failNextDefinitionOf.empty() && r.failNextDefinitionOf == cls->name) {
+      r.failNextDefinitionOf.clear();
+      classError("injected failure while defining " + cls->name, "rtDefineMethod");
+    }
+  }
+  bool abstract = flags & kMethodAbstract;
+  if (abstract != (impl == nullptr)) {
+    classError(std::string("method ") + name + ": abstract methods and only they have no code",
+               "rtDefineMethod");
+  }
+  uint32_t symbol = internName(name);
+  for (const MethodDef& m : cls->methods) {
+    if (m.symbol == symbol) classError(std::string("method defined twice: ") + name, "rtDefineMethod");
+  }
+  if (cls->methods.size() == cls->methods.capacity()) {
+    classError("class " + cls->name + " defines more methods than it declared", "rtDefineMethod");
+  }
+  cls->methods.push_back(MethodDef{symbol, name, impl, flags, cls});
+}
+
+extern "C" void rtEndClassDefinition(Class* cls) {
+  requireOpen(cls, "rtEndClassDefinition");
+  checkCounts(cls);
+  buildIndexes(cls);
+  cls->ended = true;
+}
+
+extern "C" void rtRegisterClass(Class* cls) {
+  if (!cls || !cls->ended) classError("only a defined class can be registered", "rtRegisterClass");
+  bool taken = false;
+  {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto [it, added] = r.byName.emplace(internName(cls->name), cls);
+    taken = !added && it->second != cls;
+  }
+  if (taken) classError("a class named " + cls->name + " is already registered", "rtRegisterClass");
+  cls->registered = true;
+}
+
+extern "C" void rtCallInitClass(Class* cls) {
+  static const Name kInitClass("INITCLASS");
+  Item receiver = classItem(cls);
+  Item ignored;
+  rtSend(&ignored, &kInitClass, 1, &receiver);
+}
+
+extern "C" void rtReturnObject(Item* result, Class* cls) { *result = classItem(cls); }
+
+extern "C" const char* rtClassName(const Class* cls) { return cls->name.c_str(); }
+
+// ---------------------------------------------------------------- objects
+
+extern "C" Class* rtClassOf(const Item* object) {
+  if (!object->isObject()) {
+    raiseError(kErrorWrongKind, std::string("a ") + object->kindName() + " has no class",
+               "rtClassOf", {*object});
+    return nullptr;
+  }
+  return object->object()->cls;
+}
+
+extern "C" Class* rtSelfClass() { return const_cast<Class*>(callerClass()); }
+
+extern "C" Item* rtNewNil() { return new Item; }
+
+extern "C" void rtRelease(Item* item) { delete item; }
+
+extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* argv) {
+  static const Name kInit("INIT");
+  if (!cls || !cls->ended) {
+    *result = raiseError(kErrorClassDefinition, "instance of an undefined class", "New");
+    return;
+  }
+  auto* object = new Object;
+  object->refs = 0;
+  object->cls = cls;
+  object->slots.resize(cls->instanceSlots);
+  Item instance = Item::object(object);
+  if (cls->methodIndex.count(kInit.symbol())) {
+    std::vector<Item> args;
+    args.reserve(size_t(argc) + 1);
+    args.push_back(instance);
+    for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+    Item ignored;
+    rtSend(&ignored, &kInit, int(args.size()), args.data());
+  }
+  *result = std::move(instance);
+}
+
+namespace {
+
+std::string describeReceiver(const Item& receiver) {
+  if (!receiver.isObject()) return std::string("a ") + receiver.kindName();
+  const Object* o = receiver.object();
+  return (o->isClass ? "class " : "an instance of ") + o->cls->name;
+}
+
+const MemberSlot* findMember(const Item& object, const Name& member, const char* operation,
+                             bool privileged) {
+  const Class* cls = object.object()->cls;
+  auto it = cls->memberIndex.find(member.symbol());
+  if (it == cls->memberIndex.end()) {
+    raiseError(kErrorNoMember,
+               std::string("no member ") + member.text() + " in " + describeReceiver(object),
+               operation, {object});
+    return nullptr;
+  }
+  const MemberDef* def = it->second.def;
+  if (def->internal() && !privileged && callerClass() != def->owner) {
+    raiseError(kErrorAccess,
+               std::string("internal member ") + def->name + " of class " + def->owner->name +
+                   " used from outside its class",
+               operation, {object});
+    return nullptr;
+  }
+  if (!def->classLevel() && object.object()->isClass) {
+    raiseError(kErrorNoMember,
+               std::string("instance member ") + def->name + " read through the class object",
+               operation, {object});
+    return nullptr;
+  }
+  return &it->second;
+}
+
+Item* memberStorage(const Item& object, const MemberSlot& slot) {
+  if (slot.def->classLevel()) return &slot.def->owner->slots[slot.slot];
+  return &object.object()->slots[slot.slot];
+}
+
+}  // namespace
+
+extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
+  bool privileged = takePrivilege();
+  if (!object->isObject()) {
+    *result = raiseError(kErrorNoMember,
+                         std::string("member ") + member->text() + " of " + describeReceiver(*object),
+                         "get member", {*object});
+    return;
+  }
+  const Class* cls = object->object()->cls;
+  if (!cls->memberIndex.count(member->symbol())) {
+    auto super = cls->superIndex.find(member->symbol());
+    if (super != cls->superIndex.end()) {
+      *result = classItem(super->second);
+      return;
+    }
+  }
+  const MemberSlot* slot = findMember(*object, *member, "get member", privileged);
+  if (slot) *result = *memberStorage(*object, *slot);
+}
+
+extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
+  bool privileged = takePrivilege();
+  if (!object->isObject()) {
+    raiseError(kErrorNoMember,
+               std::string("member ") + member->text() + " of " + describeReceiver(*object),
+               "set member", {*object});
+    return;
+  }
+  const MemberSlot* slot = findMember(*object, *member, "set member", privileged);
+  if (slot) *memberStorage(*object, *slot) = *value;
+}
+
+extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* argv) {
+  static const Name kNew("New");
+  bool privileged = takePrivilege();
+  std::string operation = std::string("send ") + message->text();
+  if (argc < 1 || !argv[0].isObject()) {
+    Item receiver = argc > 0 ? argv[0] : Item();
+    *result = raiseError(kErrorNoMethod,
+                         std::string("message ") + message->text() + " sent to " +
+                             describeReceiver(receiver),
+                         operation, {receiver});
+    return;
+  }
+  const Object* object = argv[0].object();
+  const Class* cls = object->cls;
+  auto it = cls->methodIndex.find(message->symbol());
+  if (it == cls->methodIndex.end()) {
+    if (object->isClass && message->symbol() == kNew.symbol()) {
+      rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
+      return;
+    }
+    *result = raiseError(kErrorNoMethod,
+                         std::string("no method ") + message->text() + " in " +
+                             describeReceiver(argv[0]),
+                         operation, {argv[0]});
+    return;
+  }
+  const MethodDef* method = it->second;
+  if (method->internal() && !privileged && callerClass() != method->owner) {
+    *result = raiseError(kErrorAccess,
+                         "internal method " + method->name + " of class " + method->owner->name +
+                             " called from outside its class",
+                         operation, {argv[0]});
+    return;
+  }
+  if (!method->impl) {
+    *result = raiseError(kErrorAbstract,
+                         "abstract method " + method->name + " of class " + method->owner->name +
+                             " is not implemented by " + cls->name,
+                         operation, {argv[0]});
+    return;
+  }
+  Item out;
+  {
+    DispatchScope scope(method);
+    method->impl(&out, argc, argv);
+  }
+  *result = std::move(out);
+}
+
+// ------------------------------------------------------------ C++ helpers
+
+Item send(const Item& receiver, const Name& message, std::initializer_list<Item> args,
+          Where where) {
+  noteLine(int(where.line()));
+  constexpr size_t kSmall = 8;
+  if (args.size() + 1 <= kSmall) {
+    Item argv[kSmall];
+    argv[0] = receiver;
+    size_t i = 1;
+    for (const Item& a : args) argv[i++] = a;
+    Item result;
+    rtSend(&result, &message, int(args.size() + 1), argv);
+    return result;
+  }
+  std::vector<Item> argv;
+  argv.push_back(receiver);
+  argv.insert(argv.end(), args.begin(), args.end());
+  Item result;
+  rtSend(&result, &message, int(argv.size()), argv.data());
+  return result;
+}
+
+Item getMember(const Item& object, const Name& member, Where where) {
+  noteLine(int(where.line()));
+  Item result;
+  rtGetMember(&result, &object, &member);
+  return result;
+}
+
+void setMember(const Item& object, const Name& member, const Item& value, Where where) {
+  noteLine(int(where.line()));
+  rtSetMember(&object, &member, &value);
+}
+
+void inspect::failNextMethodDefinition(const std::string& className) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.failNextDefinitionOf = className;
+}
+
+}  // namespace hostrt

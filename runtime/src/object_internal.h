@@ -1,0 +1,88 @@
+// The runtime's own view of objects and classes; nothing outside runtime/src
+// sees these structures.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "hostrt/functions.h"
+#include "hostrt/item.h"
+
+namespace hostrt {
+
+class Class;
+
+// An instance, or the object part of a class.
+struct Object {
+  std::atomic<int32_t> refs{1};  // items referring to this instance (unused for classes)
+  Class* cls = nullptr;          // the instance's class; for a class object, the class itself
+  bool isClass = false;          // true for class objects, which live as long as the process
+  std::vector<Item> slots;       // instance members, or a class object's class-level members
+};
+
+struct MemberDef {
+  uint32_t symbol;     // interned name
+  std::string name;    // the name as declared
+  uint32_t flags;      // registry flags
+  Class* owner;        // the class that declares it
+  uint32_t ownIndex;   // index among the owner's instance or class-level members
+
+  bool classLevel() const { return flags & 0x200; }
+  bool internal() const { return (flags & 3) == 1; }
+};
+
+struct MethodDef {
+  uint32_t symbol;     // interned name
+  std::string name;    // the name as registered
+  RtFunction impl;     // implementation, null for an abstract method
+  uint32_t flags;      // registry flags
+  Class* owner;        // the class that defines it
+
+  bool classLevel() const { return flags & 0x20; }
+  bool internal() const { return (flags & 3) == 1; }
+};
+
+// A member as seen from one class: where its value lives.
+struct MemberSlot {
+  const MemberDef* def;  // the declaration
+  uint32_t slot;         // index in the instance's slots, or in def->owner's class slots
+};
+
+class Class : public Object {
+ public:
+  std::string name;                   // registered name, as declared
+  int declaredInstanceMembers = 0;    // counts given at creation, checked at the end
+  int declaredAllMembers = 0;
+  int declaredMethods = 0;
+  std::vector<Class*> supers;         // superclasses, in order
+  std::vector<MemberDef> members;     // own members, in declaration order
+  std::vector<MethodDef> methods;     // own methods, in registration order
+  std::unordered_map<uint32_t, MemberSlot> memberIndex;         // own and inherited
+  std::unordered_map<uint32_t, const MethodDef*> methodIndex;   // own and inherited
+  std::unordered_map<uint32_t, Class*> superIndex;              // superclass parts by name
+  uint32_t instanceSlots = 0;         // slots of an instance, inherited ones included
+  uint32_t ownInstanceMembers = 0;    // instance members declared so far
+  uint32_t ownClassMembers = 0;       // class-level members declared so far
+  bool ended = false;                 // definition ended: indexes are built
+  bool registered = false;            // findable by name
+};
+
+inline void retainObjectStorage(Object* o) {
+  if (!o->isClass) o->refs.fetch_add(1, std::memory_order_relaxed);
+}
+inline void releaseObjectStorage(Object* o) {
+  if (!o->isClass && o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete o;
+}
+
+struct ItemAccess {
+  static StringBuffer* buffer(const Item& item);
+};
+
+// Privileged access for tests and tools: the next member access or send on
+// this thread skips the access check.
+void grantPrivilegeOnce();
+
+}  // namespace hostrt

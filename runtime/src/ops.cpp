@@ -1,0 +1,163 @@
+// Operations on items. Each checks the kinds of its operands and raises a
+// runtime error naming itself and its operands when they do not fit.
+
+#include "hostrt/ops.h"
+
+#include <cmath>
+#include <limits>
+
+#include "hostrt/error.h"
+#include "hostrt/frame.h"
+
+namespace hostrt {
+
+namespace {
+
+Item wrongKinds(const char* operation, std::vector<Item> operands) {
+  std::string description = std::string("wrong kind of operand for ") + operation + ":";
+  for (const Item& operand : operands) description += std::string(" ") + operand.kindName();
+  return raiseError(kErrorWrongKind, std::move(description), operation, std::move(operands));
+}
+
+void requireLoaded(const Item& a, const char* operation) {
+  if (!a.hasOps()) {
+    raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
+  }
+}
+
+bool truthOfResumed(const Item& value) { return value.isLogical() && value.asLogical(); }
+
+// -1, 0 or 1 for two items of comparable kinds; nullopt-like 2 when not comparable.
+int compareItems(const Item& a, const Item& b) {
+  if (a.isNumber() && b.isNumber()) {
+    if (a.isInteger() && b.isInteger()) {
+      return a.asInteger() < b.asInteger() ? -1 : a.asInteger() > b.asInteger() ? 1 : 0;
+    }
+    double x = a.asNumber(), y = b.asNumber();
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (a.isString() && b.isString()) {
+    int c = a.str().compare(b.str());
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  if (a.isLogical() && b.isLogical()) return int(a.asLogical()) - int(b.asLogical());
+  if (a.isNil() && b.isNil()) return 0;
+  return 2;
+}
+
+bool compare(const Item& a, const Item& b, const char* operation, bool (*test)(int)) {
+  requireLoaded(a, operation);
+  requireLoaded(b, operation);
+  int c = compareItems(a, b);
+  if (c == 2) return truthOfResumed(wrongKinds(operation, {a, b}));
+  return test(c);
+}
+
+}  // namespace
+
+Item add(const Item& a, const Item& b, Where where) {
+  noteLine(where.line());
+  requireLoaded(a, "+");
+  requireLoaded(b, "+");
+  if (a.isInteger() && b.isInteger()) {
+    int64_t sum;
+    if (!__builtin_add_overflow(a.asInteger(), b.asInteger(), &sum)) return Item::integer(sum);
+    return Item::real(a.asNumber() + b.asNumber());
+  }
+  if (a.isNumber() && b.isNumber()) return Item::real(a.asNumber() + b.asNumber());
+  if (a.isString() && b.isString()) {
+    std::string joined;
+    joined.reserve(a.str().size() + b.str().size());
+    joined.append(a.str()).append(b.str());
+    return Item::string(std::move(joined));
+  }
+  return wrongKinds("+", {a, b});
+}
+
+void appendInPlace(Item& target, const Item& tail, Where where) {
+  noteLine(where.line());
+  requireLoaded(target, "+=");
+  requireLoaded(tail, "+=");
+  if (target.isString() && tail.isString()) {
+    target.appendBytes(tail.str());
+    return;
+  }
+  target = add(target, tail, where);
+}
+
+void increment(Item& target, Where where) {
+  noteLine(where.line());
+  requireLoaded(target, "++");
+  target = add(target, Item::integer(1), where);
+}
+
+bool equal(const Item& a, const Item& b, Where where) {
+  noteLine(where.line());
+  return compare(a, b, "=", [](int c) { return c == 0; });
+}
+
+bool lessOrEqual(const Item& a, const Item& b, Where where) {
+  noteLine(where.line());
+  return compare(a, b, "<=", [](int c) { return c <= 0; });
+}
+
+bool greater(const Item& a, const Item& b, Where where) {
+  noteLine(where.line());
+  return compare(a, b, ">", [](int c) { return c > 0; });
+}
+
+bool exactlyEqual(const Item& a, const Item& b) {
+  if (!a.hasOps() || !b.hasOps()) return false;
+  if (a.isString() && b.isString()) return a.str() == b.str();
+  if (a.kind() != b.kind()) {
+    return a.isNumber() && b.isNumber() && a.asNumber() == b.asNumber();
+  }
+  switch (a.kind()) {
+    case Kind::Nil: return true;
+    case Kind::Logical: return a.asLogical() == b.asLogical();
+    case Kind::Integer: return a.asInteger() == b.asInteger();
+    case Kind::Float: return a.asNumber() == b.asNumber();
+    case Kind::Array: return a.arrayData() == b.arrayData();
+    case Kind::Object: return a.object() == b.object();
+    default: return false;
+  }
+}
+
+Item negate(const Item& a, Where where) {
+  noteLine(where.line());
+  requireLoaded(a, ".NOT.");
+  if (a.isLogical()) return Item::logical(!a.asLogical());
+  return wrongKinds(".NOT.", {a});
+}
+
+bool isTrue(const Item& a, Where where) {
+  noteLine(where.line());
+  requireLoaded(a, "IF");
+  if (a.isLogical()) return a.asLogical();
+  return truthOfResumed(wrongKinds("IF", {a}));
+}
+
+Item element(const Item& array, const Item& index, Where where) {
+  noteLine(where.line());
+  requireLoaded(array, "[]");
+  requireLoaded(index, "[]");
+  if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
+  const std::vector<Item>& elements = array.arrayData()->elements;
+  double position = index.asNumber();
+  if (position < 1 || position > double(elements.size()) || position != std::floor(position)) {
+    return raiseError(kErrorBound, "array index out of bounds", "[]", {array, index});
+  }
+  return elements[size_t(position) - 1];
+}
+
+extern "C" void rtAssign(Item* target, const Item* source) { *target = *source; }
+
+extern "C" void rtNot(Item* result, const Item* operand) { *result = negate(*operand); }
+
+extern "C" int rtExactlyEqual(const Item* a, const Item* b) { return exactlyEqual(*a, *b); }
+
+extern "C" void rtGetElement(Item* result, const Item* array, const Item* index) {
+  *result = element(*array, *index);
+}
+
+}  // namespace hostrt
