@@ -3,6 +3,7 @@
 // that clear and setBuffer act only between a successful open and close.
 
 #include "hostrt/clipboard.h"
+#include "hostrt/error.h"
 #include "hostrt/frame.h"
 #include "hostrt/object.h"
 

@@ -1,0 +1,47 @@
+// Module registration: how a loaded library announces itself to the runtime.
+//
+// A library hands the runtime a module record of twelve address-wide words
+// that point into its public section:
+//
+//   words 1-2   an empty range (both at the same address)
+//   words 3-4   the handler range: the load handler's address, then zero words
+//   words 5-6   a reserved range of zero bytes
+//   words 7-8   the public function table, up to its terminating zero
+//   word 9      0
+//   word 10     the library's module handle
+//   word 11     0x02000000
+//   word 12     1
+//
+// rtModuleInsert calls the load handler (which prepares the library's literal
+// items) and then registers every entry of the public function table under
+// its public name; rtModuleRemove withdraws those names again. Table entries
+// are: u32 entry size, an address-wide function address, u32 reserved, u32
+// flags, the NUL-terminated name. Address fields may be unaligned and are read
+// byte-wise.
+//
+// Thread safety: module operations are serialised by an internal mutex.
+#pragma once
+
+#include <cstdint>
+
+#include "hostrt/export.h"
+
+namespace hostrt {
+
+struct ModuleRecord {
+  uintptr_t words[12];  // as listed above, word 1 first
+};
+
+using LoadHandler = int (*)(uint32_t);
+
+extern "C" {
+// The version marker a library calls first; the runtime answers its version.
+HOSTRT_API int rtRequireVersion_2_00();
+HOSTRT_API int rtModuleInsert(const ModuleRecord* record);
+HOSTRT_API int rtModuleRemove(const ModuleRecord* record);
+// Number of modules currently inserted, and the record of the i-th (from 0).
+HOSTRT_API int rtModuleCount();
+HOSTRT_API const ModuleRecord* rtModuleAt(int index);
+}
+
+}  // namespace hostrt
