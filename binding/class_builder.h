@@ -1,0 +1,54 @@
+// Find-or-create for the plug-in's class functions.
+//
+// Every class function of the library works the same way: under the runtime's
+// class lock it looks its class up by name and returns it when it is already
+// registered. Otherwise it enters a frame named after the class function,
+// obtains its superclass (if it has one) by calling that class's function,
+// creates the class with the counts it declares, defines its members and then
+// its methods in declaration order, ends the definition, registers the class,
+// runs its class initialiser and returns the class object.
+//
+// An error while the class is being built has already been handed to the
+// runtime's error handler when it reaches this code; the temporary item is
+// released, the class lock given back, and the unwind passed on. Nothing is
+// registered then, so the next call starts again from the look-up.
+//
+// Thread safety: the class lock serialises all class functions; a class
+// function that needs its superclass takes the lock a second time.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "binding/host_runtime.h"
+
+namespace velmoran {
+
+struct MemberSpec {
+  const char* name;  // as declared
+  uint32_t flags;    // registry flags
+};
+
+struct MethodSpec {
+  const char* name;         // as registered
+  hostrt::RtFunction impl;  // null for an abstract method
+  uint32_t flags;           // registry flags
+};
+
+struct ClassSpec {
+  const char* publicName;          // the class function's public name, "VELMORANORDER"
+  const char* className;           // the registered name, "VelmoranOrder"
+  int line;                        // line of the class declaration, for the frame
+  int instanceMembers;             // counts handed to the runtime
+  int allMembers;
+  int methods;
+  hostrt::RtFunction superclass;   // class function of the superclass, or null
+  std::initializer_list<MemberSpec> members;  // in declaration order
+  std::initializer_list<MethodSpec> methodList;  // in registration order
+};
+
+// Writes the class object into result, creating the class on first use.
+// handle: the class function's own static, which keeps the class it created.
+void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassSpec& spec);
+
+}  // namespace velmoran

@@ -1,0 +1,102 @@
+// The library's frame: its public section, module record, load handler and
+// entry point.
+//
+// When the library is loaded, the entry point is called with reason 1: it
+// calls the runtime's version marker, fills the module record so that it
+// points into the public section, and hands it to rtModuleInsert. The runtime
+// then calls the load handler, which gives every literal item its operation
+// table, and registers the six class functions under their public names. At
+// unload (reason 0) the entry point withdraws the record and does nothing
+// else. The loader calls the entry point under its own lock, so it calls
+// nothing but the three module operations.
+//
+// On Windows the loader calls DllMain; on other systems a load-time
+// constructor and an unload-time destructor call the same entry function, with
+// the library's load base as its module handle.
+
+#include "binding/entry.h"
+
+#include "binding/literals.h"
+#include "binding/public_section.h"
+#include "hostrt/module.h"
+#include "model/class_functions.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace velmoran {
+
+namespace {
+
+int loadHandler(uint32_t) {
+  lit::initLiterals();
+  return 1;
+}
+
+using ClassFunction = hostrt::RtFunction;
+using Section = PublicSection<hostrt::LoadHandler, ClassFunction>;
+
+constexpr ClassFunction kClassFunctions[6] = {
+    SENDORDERINTERFACE, ORDER_STRUCTURE, ORDERPOSITION_STRUCTURE,
+    SUPPLIER_STRUCTURE, PARAM_STRUCTURE, VELMORANORDER,
+};
+
+// The public section itself. Its address fields are absolute, so the loader
+// relocates them when the library lands at another base.
+__attribute__((section(".hostpub"), used)) Section publicSection =
+    makePublicSection(&loadHandler, kClassFunctions);
+
+// Zero until the library is attached.
+hostrt::ModuleRecord moduleRecord = {};
+
+}  // namespace
+
+}  // namespace velmoran
+
+extern "C" int velmoranEntry(void* moduleHandle, uint32_t reason, void*) {
+  using namespace velmoran;
+  switch (reason) {
+    case kReasonAttach:
+      hostrt::rtRequireVersion_2_00();
+      fillModuleRecord<uintptr_t, Section>(moduleRecord.words,
+                                           reinterpret_cast<uintptr_t>(&publicSection),
+                                           reinterpret_cast<uintptr_t>(moduleHandle));
+      hostrt::rtModuleInsert(&moduleRecord);
+      return 1;
+    case kReasonDetach:
+      hostrt::rtModuleRemove(&moduleRecord);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+#if defined(_WIN32)
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  return velmoranEntry(instance, reason, reserved);
+}
+
+#else
+
+namespace {
+
+void* loadBase() {
+  Dl_info info{};
+  return dladdr(reinterpret_cast<void*>(&velmoranEntry), &info) ? info.dli_fbase : nullptr;
+}
+
+__attribute__((constructor)) void attachOnLoad() {
+  velmoranEntry(loadBase(), velmoran::kReasonAttach, nullptr);
+}
+
+__attribute__((destructor)) void detachOnUnload() {
+  velmoranEntry(loadBase(), velmoran::kReasonDetach, nullptr);
+}
+
+}  // namespace
+
+#endif

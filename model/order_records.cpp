@@ -1,0 +1,97 @@
+// order_Structure and orderPosition_Structure: the order head with its
+// positions, as the application fills them. Open records of public members;
+// a new position starts with a default in every member.
+
+#include "binding/class_builder.h"
+#include "binding/literals.h"
+#include "model/class_functions.h"
+#include "model/record_methods.h"
+
+namespace velmoran {
+namespace {
+
+void orderInit(Item* result, int argc, const Item* argv) {
+  returnReceiver("@ORDER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
+}
+
+void orderInitClass(Item* result, int argc, const Item* argv) {
+  returnReceiver("@ORDER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
+}
+
+// The members of a new position, in the order init assigns them, with their defaults.
+struct PositionDefault {
+  Name member;
+  const Item& value;
+};
+const PositionDefault kPositionDefaults[] = {
+    {Name("partNo"), lit::kEmpty},       {Name("description"), lit::kEmpty},
+    {Name("size"), lit::kEmpty},         {Name("color"), lit::kEmpty},
+    {Name("ean"), lit::kEmpty},          {Name("orig"), lit::kEmpty},
+    {Name("quantity"), lit::kZero},      {Name("custNo"), lit::kZero},
+    {Name("custName"), lit::kEmpty},     {Name("custForename"), lit::kEmpty},
+    {Name("missionNo"), lit::kEmpty},    {Name("vin"), lit::kEmpty},
+    {Name("remark"), lit::kEmpty},
+};
+
+void positionInit(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, "@ORDERPOSITION_STRUCTURE@I@INIT", 0, argc, argv);
+  for (const PositionDefault& d : kPositionDefaults) hostrt::setMember(f.self(), d.member, d.value);
+  hostrt::rtReturnItem(result, &f.self());
+}
+
+void positionInitClass(Item* result, int argc, const Item* argv) {
+  returnReceiver("@ORDERPOSITION_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
+                 argv);
+}
+
+hostrt::Class* orderClass = nullptr;
+hostrt::Class* positionClass = nullptr;
+
+}  // namespace
+}  // namespace velmoran
+
+VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, orderClass,
+                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, 6, 6, 2, nullptr,
+                     {
+                         {"orderNo", kPublicMember},
+                         {"dealerNumber", kPublicMember},
+                         {"orderType", kPublicMember},
+                         {"lines", kPublicMember},
+                         {"supplier", kPublicMember},
+                         {"orderPos", kPublicMember},
+                     },
+                     {
+                         {"INIT", orderInit, kPublicMethod},
+                         {"INITCLASS", orderInitClass, kPublicClassMethod},
+                     }});
+}
+
+VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, positionClass,
+                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, 13, 13, 2,
+                     nullptr,
+                     {
+                         {"partNo", kPublicMember},
+                         {"description", kPublicMember},
+                         {"size", kPublicMember},
+                         {"color", kPublicMember},
+                         {"ean", kPublicMember},
+                         {"orig", kPublicMember},
+                         {"quantity", kPublicMember},
+                         {"custNo", kPublicMember},
+                         {"custName", kPublicMember},
+                         {"custForename", kPublicMember},
+                         {"missionNo", kPublicMember},
+                         {"vin", kPublicMember},
+                         {"remark", kPublicMember},
+                     },
+                     {
+                         {"init", positionInit, kPublicMethod},
+                         {"INITCLASS", positionInitClass, kPublicClassMethod},
+                     }});
+}

@@ -1,0 +1,45 @@
+// SendOrderInterface: the contract an order-sending plug-in fulfils towards
+// the application. Abstract send, getPurpose and getResultMessage; a
+// class-level derivedFrom that names the contract.
+
+#include "binding/class_builder.h"
+#include "binding/literals.h"
+#include "model/class_functions.h"
+#include "model/record_methods.h"
+
+namespace velmoran {
+namespace {
+
+void derivedFrom(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameClassMethod, "@SENDORDERINTERFACE@C@DERIVEDFROM", 0, argc, argv);
+  hostrt::rtReturnItem(result, &lit::kContractName);
+}
+
+void init(Item* result, int argc, const Item* argv) {
+  returnReceiver("@SENDORDERINTERFACE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
+}
+
+void initClass(Item* result, int argc, const Item* argv) {
+  returnReceiver("@SENDORDERINTERFACE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
+                 argv);
+}
+
+hostrt::Class* theClass = nullptr;
+
+}  // namespace
+}  // namespace velmoran
+
+VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, theClass,
+                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, 0, 0, 6, nullptr, {},
+                     {
+                         {"send", nullptr, kAbstractMethod},
+                         {"getPurpose", nullptr, kAbstractMethod},
+                         {"getResultMessage", nullptr, kAbstractMethod},
+                         {"derivedFrom", derivedFrom, kPublicClassMethod},
+                         {"INIT", init, kPublicMethod},
+                         {"INITCLASS", initClass, kPublicClassMethod},
+                     }});
+}

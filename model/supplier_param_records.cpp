@@ -1,0 +1,76 @@
+// supplier_Structure and param_Structure. The supplier record is carried for
+// the application; the parameter record's one member, zelxport, is
+// class-level: one export directory shared by the class and all instances.
+
+#include "binding/class_builder.h"
+#include "binding/literals.h"
+#include "model/class_functions.h"
+#include "model/record_methods.h"
+
+namespace velmoran {
+namespace {
+
+void supplierInit(Item* result, int argc, const Item* argv) {
+  returnReceiver("@SUPPLIER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
+}
+
+void supplierInitClass(Item* result, int argc, const Item* argv) {
+  returnReceiver("@SUPPLIER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
+                 argv);
+}
+
+void paramInit(Item* result, int argc, const Item* argv) {
+  returnReceiver("@PARAM_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
+}
+
+void paramInitClass(Item* result, int argc, const Item* argv) {
+  returnReceiver("@PARAM_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
+}
+
+hostrt::Class* supplierClass = nullptr;
+hostrt::Class* paramClass = nullptr;
+
+}  // namespace
+}  // namespace velmoran
+
+VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, supplierClass,
+                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, 15, 15, 2, nullptr,
+                     {
+                         {"lr", kPublicMember},
+                         {"name", kPublicMember},
+                         {"name2", kPublicMember},
+                         {"street", kPublicMember},
+                         {"postcode", kPublicMember},
+                         {"countrycode", kPublicMember},
+                         {"town", kPublicMember},
+                         {"telephone", kPublicMember},
+                         {"fax", kPublicMember},
+                         {"email", kPublicMember},
+                         {"mobile", kPublicMember},
+                         {"vfabfrage", kPublicMember},
+                         {"user", kPublicMember},
+                         {"pass", kPublicMember},
+                         {"dealernumber", kPublicMember},
+                     },
+                     {
+                         {"INIT", supplierInit, kPublicMethod},
+                         {"INITCLASS", supplierInitClass, kPublicClassMethod},
+                     }});
+}
+
+VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, paramClass,
+                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, 0, 1, 2, nullptr,
+                     {
+                         {"zelxport", kPublicClassMember},
+                     },
+                     {
+                         {"INIT", paramInit, kPublicMethod},
+                         {"INITCLASS", paramInitClass, kPublicClassMethod},
+                     }});
+}
