@@ -1,0 +1,86 @@
+// Output to the outside world: the order file and the clipboard.
+
+#include "binding/literals.h"
+#include "exporter/velmoran_order.h"
+
+namespace velmoran {
+
+namespace {
+
+// The order file while text2File holds it open. Should a runtime error unwind
+// through text2File, the handle is closed and the unfinished file erased, so
+// that no half-written order file stays behind.
+class OpenOrderFile {
+ public:
+  OpenOrderFile(const Item& name, const Item& handle) : name_(name), handle_(handle) {}
+  ~OpenOrderFile() {
+    if (!open_) return;
+    try {
+      Call{hostrt::FCLOSE}(handle_);
+      Call{hostrt::FERASE}(name_);
+    } catch (...) {
+      // Already unwinding; the first error is the one the caller sees.
+    }
+  }
+  OpenOrderFile(const OpenOrderFile&) = delete;
+  OpenOrderFile& operator=(const OpenOrderFile&) = delete;
+
+  // The file is closed by its owner from here on.
+  void handOver() { open_ = false; }
+
+ private:
+  Item name_;          // the file's name
+  Item handle_;        // the handle FCREATE returned
+  bool open_ = true;   // still to be cleaned up on unwinding
+};
+
+}  // namespace
+
+// text2File(name, text): replaces the file by exactly the text. True when the
+// whole text was written and the file closed; otherwise false, and no file of
+// that name is left. An earlier file of that name is erased first in any case.
+void text2File(Item* result, int argc, const Item* argv) {
+  using namespace hostrt;
+  MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@TEXT2FILE", 2, argc, argv);
+  const Item& fileName = f.param(1);
+  const Item& text = f.param(2);
+  Item written = lit::kTrue;
+  Call{FERASE}(fileName);
+  Item handle = Call(FCREATE)(fileName, lit::kZero);
+  if (equal(handle, lit::kMinusOne)) {
+    written = lit::kFalse;
+  } else {
+    OpenOrderFile guard(fileName, handle);
+    Item count = Call(FWRITE)(handle, text);
+    bool complete = equal(count, Call(LEN)(text));
+    guard.handOver();
+    bool closed = isTrue(Call(FCLOSE)(handle));
+    if (!complete || !closed) {
+      written = lit::kFalse;
+      Call{FERASE}(fileName);
+    }
+  }
+  rtReturnItem(result, &written);
+}
+
+// Clipboard(text): puts the text on the clipboard ("" for nil). The outcome
+// is not looked at; the clipboard object lives only within this call.
+void clipboard(Item* result, int argc, const Item* argv) {
+  using namespace hostrt;
+  static const Name kNew("New"), kCreate("create"), kOpen("open"), kClear("clear"),
+      kSetBuffer("setBuffer"), kClose("close"), kDestroy("destroy");
+  MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@CLIPBOARD", 1, argc, argv);
+  Item board = send(Call(SYSCLIPBOARD)(), kNew);
+  Item text = f.param(1);
+  if (exactlyEqual(text, lit::kNil)) text = lit::kEmpty;
+  send(board, kCreate);
+  send(board, kOpen);
+  send(board, kClear);
+  send(board, kSetBuffer, {text});
+  send(board, kClose);
+  send(board, kDestroy);
+  board = lit::kNil;
+  rtReturnNil(result);
+}
+
+}  // namespace velmoran

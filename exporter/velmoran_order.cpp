@@ -1,0 +1,132 @@
+// The exporter class: its registration, state accessors, init and the
+// class-level methods.
+
+#include "exporter/velmoran_order.h"
+
+#include <vector>
+
+#include "binding/class_builder.h"
+#include "binding/literals.h"
+#include "model/class_functions.h"
+
+namespace velmoran {
+
+namespace {
+
+// A setter stores its argument unchanged and returns nil.
+void storeMember(const char* procedure, const Name& member, Item* result, int argc,
+                 const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 1, argc, argv);
+  hostrt::setMember(f.self(), member, f.param(1));
+  hostrt::rtReturnNil(result);
+}
+
+// A getter returns its member unchanged.
+void fetchMember(const char* procedure, const Name& member, Item* result, int argc,
+                 const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 0, argc, argv);
+  Item value = hostrt::getMember(f.self(), member);
+  hostrt::rtReturnItem(result, &value);
+}
+
+hostrt::Class* theClass = nullptr;
+
+}  // namespace
+
+void setOrderfile(Item* result, int argc, const Item* argv) {
+  storeMember("@VELMORANORDER@I@SETORDERFILE", names::kOrderFile, result, argc, argv);
+}
+void getOrderfile(Item* result, int argc, const Item* argv) {
+  fetchMember("@VELMORANORDER@I@GETORDERFILE", names::kOrderFile, result, argc, argv);
+}
+void setSeparator(Item* result, int argc, const Item* argv) {
+  storeMember("@VELMORANORDER@I@SETSEPARATOR", names::kSeparator, result, argc, argv);
+}
+void getSeparator(Item* result, int argc, const Item* argv) {
+  fetchMember("@VELMORANORDER@I@GETSEPARATOR", names::kSeparator, result, argc, argv);
+}
+void setLineEnd(Item* result, int argc, const Item* argv) {
+  storeMember("@VELMORANORDER@I@SETLINEEND", names::kLineEnd, result, argc, argv);
+}
+void getLineEnd(Item* result, int argc, const Item* argv) {
+  fetchMember("@VELMORANORDER@I@GETLINEEND", names::kLineEnd, result, argc, argv);
+}
+void setResultMessage(Item* result, int argc, const Item* argv) {
+  storeMember("@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
+}
+void getResultMessage(Item* result, int argc, const Item* argv) {
+  fetchMember("@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
+}
+
+// Stores the order and resets separator, line end and result message through
+// their setters. The order file keeps the path of the previous send.
+void init(Item* result, int argc, const Item* argv) {
+  using hostrt::add;
+  MethodFrame f(hostrt::kFrameInstanceMethod, "@VELMORANORDER@I@INIT", 1, argc, argv);
+  hostrt::setMember(f.self(), names::kOrder, f.param(1));
+  hostrt::send(f.self(), names::kSetSeparator, {lit::kSemicolon});
+  Item lineEnd = add(add(Call(hostrt::CHR)(lit::kCarriageReturnCode),
+                         Call(hostrt::CHR)(lit::kLineFeedCode)),
+                     Call(hostrt::CHR)(lit::kLineFeedCode));
+  hostrt::send(f.self(), names::kSetLineEnd, {lineEnd});
+  hostrt::send(f.self(), names::kSetResultMessage, {lit::kEmpty});
+  hostrt::rtReturnItem(result, &f.self());
+}
+
+void getPurpose(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameClassMethod, "@VELMORANORDER@C@GETPURPOSE", 0, argc, argv);
+  hostrt::rtReturnItem(result, &lit::kPurpose);
+}
+
+void derivedFrom(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameClassMethod, "@VELMORANORDER@C@DERIVEDFROM", 0, argc, argv);
+  hostrt::rtReturnItem(result, &lit::kContractName);
+}
+
+// Runs the contract's own initClass on the superclass part, passing on the
+// arguments unchanged, then returns the class object.
+void initClass(Item* result, int argc, const Item* argv) {
+  static const Name kSendOrderInterface("SendOrderInterface");
+  static const Name kInitClass("initClass");
+  MethodFrame f(hostrt::kFrameClassMethod, "@VELMORANORDER@C@INITCLASS", 0, argc, argv);
+  std::vector<Item> args(argv, argv + argc);
+  if (args.empty()) args.emplace_back();
+  args[0] = hostrt::getMember(f.self(), kSendOrderInterface);
+  Item ignored;
+  hostrt::rtSend(&ignored, &kInitClass, int(args.size()), args.data());
+  hostrt::rtReturnItem(result, &f.self());
+}
+
+}  // namespace velmoran
+
+VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item*) {
+  using namespace velmoran;
+  using namespace hostrt;
+  findOrCreateClass(result, theClass,
+                    {"VELMORANORDER", "VelmoranOrder", __LINE__, 5, 5, 16, SENDORDERINTERFACE,
+                     {
+                         {"order", kInternalMember},
+                         {"separator", kInternalMember},
+                         {"lineEnd", kInternalMember},
+                         {"OrderFile", kInternalMember},
+                         {"ResultMessage", kInternalMember},
+                     },
+                     {
+                         {"text2File", text2File, kInternalMethod},
+                         {"setOrderfile", setOrderfile, kInternalMethod},
+                         {"getOrderfile", getOrderfile, kInternalMethod},
+                         {"setSeparator", setSeparator, kInternalMethod},
+                         {"getSeparator", getSeparator, kInternalMethod},
+                         {"setLineEnd", setLineEnd, kInternalMethod},
+                         {"getLineEnd", getLineEnd, kInternalMethod},
+                         {"setResultMessage", setResultMessage, kInternalMethod},
+                         {"Clipboard", clipboard, kInternalMethod},
+                         {"StripString", stripString, kInternalClassMethod},
+                         {"init", init, kPublicMethod},
+                         {"send", velmoran::send, kPublicMethod},
+                         {"getResultMessage", getResultMessage, kPublicMethod},
+                         {"getPurpose", getPurpose, kPublicClassMethod},
+                         {"derivedFrom", derivedFrom, kPublicClassMethod},
+                         {"INITCLASS", initClass, kPublicClassMethod},
+                     }});
+}

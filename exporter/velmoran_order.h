@@ -1,0 +1,64 @@
+// VelmoranOrder: the plug-in's order sender for the supplier Velmoran.
+//
+// The exporter is a runtime class derived from SendOrderInterface. An
+// instance holds the order being sent, a field separator, the line end
+// written after every record, the order file's path and the message about the
+// last send; only the exporter's own methods touch them, through set/get
+// pairs. `send` composes the supplier's fixed-column order file from an order
+// and writes it into the export directory of the parameter record, puts the
+// file's path on the clipboard and leaves a German result message.
+//
+// The methods below are the class's method table entries, implemented across
+// the files of this folder; the application reaches them only by sending
+// messages through the runtime.
+//
+// Thread safety: an exporter instance belongs to one thread at a time.
+#pragma once
+
+#include "binding/host_runtime.h"
+
+namespace velmoran {
+
+// Member and method names as the exporter's code sends them.
+namespace names {
+inline const Name kOrder("order");
+inline const Name kSeparator("separator");
+inline const Name kLineEnd("lineEnd");
+inline const Name kOrderFile("OrderFile");
+inline const Name kResultMessage("ResultMessage");
+inline const Name kInit("init");
+inline const Name kSetOrderFile("setOrderFile");
+inline const Name kGetOrderFile("getOrderFile");
+inline const Name kSetSeparator("setSeparator");
+inline const Name kSetLineEnd("setLineEnd");
+inline const Name kSetResultMessage("setResultMessage");
+inline const Name kStripString("StripString");
+inline const Name kText2File("Text2File");
+inline const Name kClipboard("clipboard");
+}  // namespace names
+
+// Accessors, init and the class-level methods (velmoran_order.cpp).
+void setOrderfile(Item* result, int argc, const Item* argv);
+void getOrderfile(Item* result, int argc, const Item* argv);
+void setSeparator(Item* result, int argc, const Item* argv);
+void getSeparator(Item* result, int argc, const Item* argv);
+void setLineEnd(Item* result, int argc, const Item* argv);
+void getLineEnd(Item* result, int argc, const Item* argv);
+void setResultMessage(Item* result, int argc, const Item* argv);
+void getResultMessage(Item* result, int argc, const Item* argv);
+void init(Item* result, int argc, const Item* argv);
+void getPurpose(Item* result, int argc, const Item* argv);
+void derivedFrom(Item* result, int argc, const Item* argv);
+void initClass(Item* result, int argc, const Item* argv);
+
+// Part-number normalisation (strip_string.cpp).
+void stripString(Item* result, int argc, const Item* argv);
+
+// File and clipboard output (file_output.cpp).
+void text2File(Item* result, int argc, const Item* argv);
+void clipboard(Item* result, int argc, const Item* argv);
+
+// The order file (send.cpp).
+void send(Item* result, int argc, const Item* argv);
+
+}  // namespace velmoran
