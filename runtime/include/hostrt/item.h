@@ -117,6 +117,7 @@ class HOSTRT_API Item {
   static Item real(double value);
   static Item string(std::string_view bytes);
   static Item string(std::string&& bytes);
+  static Item string(const char* bytes) { return string(std::string_view(bytes)); }
   static Item array(std::vector<Item> elements);
   static Item object(Object* object);  // takes one more reference to the object
 
