@@ -45,8 +45,9 @@ constexpr ClassFunction kClassFunctions[6] = {
 };
 
 // The public section itself. Its address fields are absolute, so the loader
-// relocates them when the library lands at another base.
-__attribute__((section(".hostpub"), used)) Section publicSection =
+// relocates them when the library lands at another base. Aligned to 4, not
+// the compiler's default for large objects, so the section is exactly its size.
+__attribute__((section(".hostpub"), used, aligned(4))) Section publicSection =
     makePublicSection(&loadHandler, kClassFunctions);
 
 // Zero until the library is attached.
