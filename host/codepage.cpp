@@ -1,0 +1,100 @@
+// CodePage on iconv.
+
+#include "host/codepage.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace velmoran::host {
+
+namespace {
+
+bool isUtf8Name(std::string_view name) {
+  if (name.size() != 5) return false;
+  const char* utf8 = "utf-8";
+  for (size_t i = 0; i < 5; ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != utf8[i]) return false;
+  }
+  return true;
+}
+
+// The code point of the UTF-8 sequence that starts the text, as "U+XXXX".
+std::string codePointAt(std::string_view text) {
+  auto byte = [&](size_t i) { return i < text.size() ? unsigned(uint8_t(text[i])) : 0u; };
+  unsigned lead = byte(0);
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  unsigned cp = extra == 0 ? lead : lead & (0x3Fu >> extra);
+  for (int i = 1; i <= extra; ++i) cp = (cp << 6) | (byte(i) & 0x3F);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "U+%04X", cp);
+  return buf;
+}
+
+}  // namespace
+
+struct CodePage::Converter {
+  iconv_t cd;
+  ~Converter() { iconv_close(cd); }
+};
+
+CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
+    : name_(std::move(name)), converter_(std::move(converter)) {}
+CodePage::CodePage(CodePage&&) noexcept = default;
+CodePage& CodePage::operator=(CodePage&&) noexcept = default;
+CodePage::~CodePage() = default;
+
+CodePage CodePage::open(std::string_view name, Status* status) {
+  *status = {};
+  std::string text(name);
+  if (isUtf8Name(name)) return CodePage(text, nullptr);
+  // Suffixes such as //TRANSLIT would silently change or drop characters.
+  iconv_t cd = text.empty() || text.find('/') != std::string::npos
+                   ? iconv_t(-1)
+                   : iconv_open(text.c_str(), "UTF-8");
+  if (cd == iconv_t(-1)) {
+    *status = {false, "unknown code page \"" + text + "\""};
+    return CodePage(text, nullptr);
+  }
+  return CodePage(text, std::unique_ptr<Converter>(new Converter{cd}));
+}
+
+CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
+  if (!converter_) {
+    out->assign(utf8);
+    return {};
+  }
+  iconv_t cd = converter_->cd;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  out->assign(utf8.size() + 8, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  size_t used = 0;
+  // Converts the input, then (in == nullptr) writes any closing shift sequence.
+  for (bool input = true;;) {
+    char* dst = out->data() + used;
+    size_t outLeft = out->size() - used;
+    size_t rc = input ? iconv(cd, &in, &inLeft, &dst, &outLeft)
+                      : iconv(cd, nullptr, nullptr, &dst, &outLeft);
+    used = out->size() - outLeft;
+    if (rc == size_t(-1) && errno == E2BIG) {
+      out->resize(out->size() * 2);
+    } else if (rc == size_t(-1)) {
+      std::string_view rest = utf8.substr(size_t(in - utf8.data()));
+      return {false, "the character " + codePointAt(rest) +
+                         " cannot be written in code page " + name_};
+    } else if (input) {
+      input = false;
+    } else {
+      break;
+    }
+  }
+  out->resize(used);
+  return {};
+}
+
+}  // namespace velmoran::host

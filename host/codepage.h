@@ -1,0 +1,47 @@
+// CodePage: converts the UTF-8 text of an order file into the application's
+// 8-bit code page, the form in which the records hold their strings.
+//
+// The POSIX build converts with iconv and accepts iconv's code page names in
+// any letter case; a Windows build can provide the same interface on top of
+// MultiByteToWideChar/WideCharToMultiByte. "UTF-8" keeps the bytes unchanged.
+//
+// Thread safety: one CodePage per thread; convert() keeps conversion state.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace velmoran::host {
+
+class CodePage {
+ public:
+  // The outcome of opening or converting: ok, or a message for people.
+  struct Status {
+    bool ok = true;
+    std::string error;  // empty when ok
+  };
+
+  CodePage(CodePage&&) noexcept;
+  CodePage& operator=(CodePage&&) noexcept;
+  ~CodePage();
+
+  // A converter from UTF-8 to the named code page. On failure `status`
+  // says why ("unknown code page ...") and the result must not be used.
+  static CodePage open(std::string_view name, Status* status);
+
+  const std::string& name() const { return name_; }
+
+  // Converts valid UTF-8 text into *out. Fails, naming the character, when
+  // the code page cannot hold one of them; *out is then unspecified.
+  Status convert(std::string_view utf8, std::string* out);
+
+ private:
+  struct Converter;
+  CodePage(std::string name, std::unique_ptr<Converter> converter);
+
+  std::string name_;                       // as the user gave it
+  std::unique_ptr<Converter> converter_;   // null: bytes are kept (UTF-8)
+};
+
+}  // namespace velmoran::host

@@ -1,0 +1,28 @@
+// The command line of velmoran-send.
+#pragma once
+
+#include <string>
+
+#include "host/order_json.h"
+
+namespace velmoran::host {
+
+struct Options {
+  std::string input;       // the order file, "-" for standard input
+  std::string pluginPath;  // empty: found beside the executable
+  OrderOptions order;      // export directory and code page
+};
+
+enum class Command {
+  kSend,     // options are complete: send the order
+  kHelp,     // --help
+  kVersion,  // --version
+  kError,    // a usage error, described in *error
+};
+
+Command parseOptions(int argc, char** argv, Options* options, std::string* error);
+
+// The text that --help prints.
+std::string usageText();
+
+}  // namespace velmoran::host

@@ -1,0 +1,257 @@
+// buildOrder: walks the JSON of an order file and builds the records through
+// the runtime's embedding API, checking every key against the class that
+// declares it.
+
+#include "host/order_json.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "host/codepage.h"
+#include "host/field_names.h"
+#include "host/json_reader.h"
+#include "hostrt/embed.h"
+#include "hostrt/inspect.h"
+
+namespace velmoran::host {
+
+namespace {
+
+using hostrt::Item;
+namespace embed = hostrt::embed;
+
+// Arrays inside a value may nest this deep; deeper is an input error.
+constexpr int kMaxNesting = 64;
+
+// A record class as the runtime declares it.
+struct RecordClass {
+  const char* name;                  // its registered name, for messages
+  Item object;                       // the class object
+  std::vector<std::string> members;  // declared member names
+
+  RecordClass(const char* publicName, const char* className)
+      : name(className), object(embed::callFunction(publicName)) {
+    std::string names = hostrt::inspect::memberNames(object);
+    for (size_t start = 0; start < names.size();) {
+      size_t comma = std::min(names.find(',', start), names.size());
+      members.push_back(names.substr(start, comma - start));
+      start = comma + 1;
+    }
+  }
+
+  // The declared name that a key stands for, or null for none.
+  const std::string* member(std::string_view key) const {
+    for (const std::string& m : members) {
+      if (sameName(m, key)) return &m;
+    }
+    return nullptr;
+  }
+};
+
+class RecordBuilder {
+ public:
+  explicit RecordBuilder(CodePage& codePage) : codePage_(codePage) {}
+
+  bool build(const Json& doc, const OrderOptions& options, OrderRecords* out);
+  const std::string& error() const { return error_; }
+
+ private:
+  bool fail(const std::string& path, const std::string& problem) {
+    error_ = path.empty() ? problem : path + ": " + problem;
+    return false;
+  }
+  bool unknownKey(const std::string& path, const RecordClass& cls) {
+    return fail(path, std::string("unknown key, not a member of ") + cls.name);
+  }
+
+  bool order(const Json& object, Item* out);
+  bool positions(const Json& array, const std::string& path, Item* out);
+  bool plainRecord(const Json& object, const RecordClass& cls, const std::string& path,
+                   Item* out);
+  bool param(const Json* object, const std::optional<std::string>& exportDir, Item* out);
+  bool exportDirectory(const Json& value, const std::string& path, Item* out);
+  bool value(const Json& v, const std::string& path, Item* out, int depth = 0);
+
+  CodePage& codePage_;
+  RecordClass order_{"ORDER_STRUCTURE", "order_Structure"};
+  RecordClass position_{"ORDERPOSITION_STRUCTURE", "orderPosition_Structure"};
+  RecordClass supplier_{"SUPPLIER_STRUCTURE", "supplier_Structure"};
+  RecordClass param_{"PARAM_STRUCTURE", "param_Structure"};
+  std::string error_;
+};
+
+bool RecordBuilder::build(const Json& doc, const OrderOptions& options, OrderRecords* out) {
+  if (!doc.is_object()) {
+    return fail("", "the order file must hold a JSON object with the key \"order\"");
+  }
+  const Json* orderJson = nullptr;
+  const Json* paramJson = nullptr;
+  for (const auto& [key, v] : doc.items()) {
+    if (sameName(key, "order")) {
+      orderJson = &v;
+    } else if (sameName(key, "param")) {
+      paramJson = &v;
+    } else {
+      return fail(key, "unknown key, expected \"order\" or \"param\"");
+    }
+  }
+  if (!orderJson) return fail("order", "missing (the order file must have the key \"order\")");
+  return order(*orderJson, &out->order) && param(paramJson, options.exportDir, &out->param);
+}
+
+bool RecordBuilder::order(const Json& object, Item* out) {
+  if (!object.is_object()) return fail("order", "must be an object of order_Structure members");
+  Item instance = embed::newInstance(order_.object);
+  std::optional<size_t> positionCount;
+  bool haveLines = false;
+  for (const auto& [key, v] : object.items()) {
+    std::string path = memberPath("order", key);
+    const std::string* member = order_.member(key);
+    if (!member) return unknownKey(path, order_);
+    Item item;
+    if (sameName(*member, "orderPos")) {
+      if (!positions(v, path, &item)) return false;
+      positionCount = v.size();
+    } else if (sameName(*member, "supplier") && v.is_object()) {
+      if (!plainRecord(v, supplier_, path, &item)) return false;
+    } else if (!value(v, path, &item)) {
+      return false;
+    }
+    haveLines = haveLines || sameName(*member, "lines");
+    embed::setMember(instance, *member, item);
+  }
+  if (!positionCount) embed::setMember(instance, "orderPos", Item::array({}));
+  if (!haveLines) {
+    embed::setMember(instance, "lines", Item::integer(int64_t(positionCount.value_or(0))));
+  }
+  *out = instance;
+  return true;
+}
+
+bool RecordBuilder::positions(const Json& array, const std::string& path, Item* out) {
+  if (!array.is_array()) return fail(path, "must be an array of objects (the positions)");
+  std::vector<Item> elements(array.size());
+  for (size_t i = 0; i < array.size(); ++i) {
+    if (!plainRecord(array[i], position_, elementPath(path, i), &elements[i])) return false;
+  }
+  *out = Item::array(std::move(elements));
+  return true;
+}
+
+bool RecordBuilder::plainRecord(const Json& object, const RecordClass& cls,
+                                const std::string& path, Item* out) {
+  if (!object.is_object()) {
+    return fail(path, std::string("must be an object of ") + cls.name + " members");
+  }
+  Item instance = embed::newInstance(cls.object);
+  for (const auto& [key, v] : object.items()) {
+    std::string memberAt = memberPath(path, key);
+    const std::string* member = cls.member(key);
+    if (!member) return unknownKey(memberAt, cls);
+    Item item;
+    if (!value(v, memberAt, &item)) return false;
+    embed::setMember(instance, *member, item);
+  }
+  *out = instance;
+  return true;
+}
+
+bool RecordBuilder::param(const Json* object, const std::optional<std::string>& exportDir,
+                          Item* out) {
+  if (object && !object->is_object()) {
+    return fail("param", "must be an object of param_Structure members");
+  }
+  Item instance = embed::newInstance(param_.object);
+  Item dir;
+  if (exportDir && !exportDirectory(Json(*exportDir), "--export-dir", &dir)) return false;
+  static const Json kNone = Json::object();
+  for (const auto& [key, v] : (object ? *object : kNone).items()) {
+    std::string path = memberPath("param", key);
+    const std::string* member = param_.member(key);
+    if (!member) return unknownKey(path, param_);
+    if (sameName(*member, "zelxport")) {
+      // --export-dir replaces whatever the file gives.
+      if (!exportDir && !exportDirectory(v, path, &dir)) return false;
+      continue;
+    }
+    Item item;
+    if (!value(v, path, &item)) return false;
+    embed::setMember(instance, *member, item);
+  }
+  if (dir.isNil()) {
+    return fail("param.zelxport", "no export directory: give it here or with --export-dir");
+  }
+  embed::setMember(instance, "zelxport", dir);
+  *out = instance;
+  return true;
+}
+
+// The export directory is used as given: no code page conversion.
+bool RecordBuilder::exportDirectory(const Json& v, const std::string& path, Item* out) {
+  if (!v.is_string()) return fail(path, "the export directory must be a string");
+  const std::string& dir = v.get_ref<const std::string&>();
+  if (dir.empty()) return fail(path, "the export directory is empty");
+  if (dir.find('\0') != std::string::npos) {
+    return fail(path, "the export directory contains a NUL character");
+  }
+  *out = Item::string(dir);
+  return true;
+}
+
+bool RecordBuilder::value(const Json& v, const std::string& path, Item* out, int depth) {
+  using Type = Json::value_t;
+  switch (v.type()) {
+    case Type::null: *out = Item(); return true;
+    case Type::boolean: *out = Item::logical(v.get<bool>()); return true;
+    case Type::number_integer: *out = Item::integer(v.get<int64_t>()); return true;
+    case Type::number_unsigned: {
+      uint64_t n = v.get<uint64_t>();
+      *out = n <= uint64_t(INT64_MAX) ? Item::integer(int64_t(n)) : Item::real(double(n));
+      return true;
+    }
+    case Type::number_float: *out = Item::real(v.get<double>()); return true;
+    case Type::string: {
+      std::string bytes;
+      CodePage::Status s = codePage_.convert(v.get_ref<const std::string&>(), &bytes);
+      if (!s.ok) return fail(path, s.error);
+      *out = Item::string(std::move(bytes));
+      return true;
+    }
+    case Type::array: {
+      if (depth >= kMaxNesting) return fail(path, "arrays nested too deeply");
+      std::vector<Item> elements(v.size());
+      for (size_t i = 0; i < v.size(); ++i) {
+        if (!value(v[i], elementPath(path, i), &elements[i], depth + 1)) return false;
+      }
+      *out = Item::array(std::move(elements));
+      return true;
+    }
+    case Type::object: return fail(path, "an object where no record is expected");
+    default: return fail(path, "a value of a kind that records cannot hold");
+  }
+}
+
+}  // namespace
+
+OrderBuild buildOrder(std::string_view json, const OrderOptions& options) {
+  OrderBuild build;
+  CodePage::Status opened;
+  CodePage codePage = CodePage::open(options.codePage, &opened);
+  if (!opened.ok) {
+    build.error = "--codepage: " + opened.error;
+    return build;
+  }
+  JsonRead read = readJson(json);
+  if (!read.error.empty()) {
+    build.error = read.error;
+    return build;
+  }
+  RecordBuilder builder(codePage);
+  if (!builder.build(read.value, options, &build.records)) {
+    build.error = builder.error();
+    build.records = {};
+  }
+  return build;
+}
+
+}  // namespace velmoran::host

@@ -1,0 +1,52 @@
+// From an order file to the records the plug-in is sent: an order_Structure
+// with its positions (and supplier) and a param_Structure.
+//
+// The order file is a JSON object with the keys "order" (required) and
+// "param". Keys are member names of the records, matched without regard to
+// letter case and checked against the classes' declarations, so a misspelt
+// member is reported rather than ignored:
+//
+//   "order"             order_Structure members
+//   "order.orderPos"    array of objects, each a new orderPosition_Structure
+//   "order.supplier"    an object becomes a new supplier_Structure
+//   "param"             param_Structure members: "zelxport", the export directory
+//
+// Other values are passed as items: null nil, booleans logical, integers
+// 64-bit integers (floats when too large), other numbers floats, strings
+// converted from UTF-8 to the code page, arrays arrays. "lines", when absent,
+// is the number of positions. The export directory is used as given.
+//
+// buildOrder checks and builds only; nothing is sent and no file is touched.
+// The plug-in must be loaded; a runtime error while building the records
+// (a plug-in that does not provide the classes) unwinds as RuntimeError.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hostrt/item.h"
+
+namespace velmoran::host {
+
+struct OrderOptions {
+  std::optional<std::string> exportDir;  // replaces param.zelxport when given
+  std::string codePage = "CP1252";       // iconv name of the application's code page
+};
+
+// The records of one order, ready to be sent.
+struct OrderRecords {
+  hostrt::Item order;  // an order_Structure
+  hostrt::Item param;  // a param_Structure holding the export directory
+};
+
+// The records, or the input error that kept them from being built.
+struct OrderBuild {
+  OrderRecords records;  // valid only when ok()
+  std::string error;     // "FIELD: problem", or a problem of the whole file
+  bool ok() const { return error.empty(); }
+};
+
+OrderBuild buildOrder(std::string_view json, const OrderOptions& options);
+
+}  // namespace velmoran::host

@@ -1,0 +1,33 @@
+// sendOrder: one send through the embedding API.
+
+#include "host/order_sender.h"
+
+#include "hostrt/embed.h"
+
+namespace velmoran::host {
+
+namespace embed = hostrt::embed;
+using hostrt::Item;
+
+std::string describe(const hostrt::RuntimeError& error) {
+  const hostrt::ErrorObject& e = error.error();
+  if (e.procedure.empty()) return e.description;
+  return e.description + " (" + e.procedure + ", line " + std::to_string(e.line) + ")";
+}
+
+SendOutcome sendOrder(const OrderRecords& records) {
+  try {
+    Item exporter = embed::newInstance(embed::callFunction("VELMORANORDER"));
+    Item result = embed::send(exporter, "send", {records.order, records.param});
+    Item message = embed::send(exporter, "getResultMessage");
+    std::string text(message.isString() ? message.str() : "");
+    if (result.isNil()) return {kExitNoPositions, text};
+    if (result.isLogical()) return {result.asLogical() ? kExitWritten : kExitNotWritten, text};
+    return {kExitRuntimeError, std::string("send returned a ") + result.kindName() +
+                                   " instead of a logical value or nil"};
+  } catch (const hostrt::RuntimeError& error) {
+    return {kExitRuntimeError, describe(error)};
+  }
+}
+
+}  // namespace velmoran::host

@@ -1,0 +1,33 @@
+// Sends built records to a new exporter, as the application does, and turns
+// the outcome into the command's exit status and its one line of output.
+#pragma once
+
+#include <string>
+
+#include "host/order_json.h"
+#include "hostrt/error.h"
+
+namespace velmoran::host {
+
+// The command's exit statuses.
+enum ExitStatus : int {
+  kExitWritten = 0,       // send returned true: the order file was written
+  kExitNotWritten = 1,    // send returned false: the file could not be written
+  kExitInputError = 2,    // usage or input error; nothing was sent
+  kExitNoPositions = 3,   // send returned nil: the order has no positions
+  kExitRuntimeError = 4,  // a runtime error unwound out of the plug-in
+};
+
+struct SendOutcome {
+  ExitStatus status;
+  std::string text;  // the result message; for kExitRuntimeError the error
+};
+
+// Creates a VelmoranOrder, sends it the records and reads its result
+// message. Runtime errors are caught and become kExitRuntimeError.
+SendOutcome sendOrder(const OrderRecords& records);
+
+// "DESCRIPTION (PROCEDURE, line N)", or the description alone outside any method.
+std::string describe(const hostrt::RuntimeError& error);
+
+}  // namespace velmoran::host

@@ -1,0 +1,45 @@
+// Plug-in loading with dlopen.
+
+#include "host/plugin_loader.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace velmoran::host {
+
+namespace {
+
+constexpr const char* kPluginFile = "libvelmoran.so";
+
+// The directory of the running executable, with a trailing slash; "" when unknown.
+std::string executableDir() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "";
+  std::string path(buf, size_t(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+}  // namespace
+
+std::string defaultPluginPath() {
+  std::string dir = executableDir();
+  if (dir.empty()) return kPluginFile;
+  const std::string candidates[] = {dir + kPluginFile, dir + "../lib/" + kPluginFile};
+  for (const std::string& path : candidates) {
+    if (access(path.c_str(), F_OK) == 0) return path;
+  }
+  return candidates[0];
+}
+
+bool loadPlugin(const std::string& path, std::string* error) {
+  // A bare file name would send dlopen searching the library path.
+  std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  if (dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return true;
+  const char* reason = dlerror();
+  *error = "cannot load the plug-in: " + std::string(reason ? reason : path);
+  return false;
+}
+
+}  // namespace velmoran::host

@@ -1,0 +1,19 @@
+// Loads the plug-in library. Loading is all it takes: the library registers
+// itself with the runtime as it is loaded, and everything after that is
+// reached through the runtime by public name.
+#pragma once
+
+#include <string>
+
+namespace velmoran::host {
+
+// Where the plug-in is looked for when no path is given: beside the
+// executable (the build tree), then in ../lib relative to it (an installed
+// layout). The first that exists; the first candidate when none does.
+std::string defaultPluginPath();
+
+// Loads the library for the life of the process. False, with the reason in
+// *error, when it cannot be loaded.
+bool loadPlugin(const std::string& path, std::string* error);
+
+}  // namespace velmoran::host
