@@ -1,5 +1,5 @@
 # Entry points for people and CI. Each target first makes sure the build tools are installed.
-.PHONY: all setup build demo test test-default test-sanitize bench clean
+.PHONY: all setup build demo test test-default test-sanitize test-fuzz bench clean
 
 all: build
 
@@ -13,7 +13,7 @@ build: setup
 demo: build
 	@scripts/demo.sh build/default/bin
 
-test: test-default test-sanitize
+test: test-default test-sanitize test-fuzz
 
 test-default: build
 	@ctest --preset default
@@ -22,6 +22,11 @@ test-sanitize: setup
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize
+
+test-fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@ctest --preset fuzz
 
 bench: setup
 	@cmake --preset bench >/dev/null

@@ -12,14 +12,23 @@
 // Thread safety: as for Item.
 #pragma once
 
-#include <source_location>
-
 #include "hostrt/export.h"
 #include "hostrt/item.h"
 
 namespace hostrt {
 
-using Where = std::source_location;
+// The caller's source line, taken where an operation is called: as a default
+// argument, Where::current() evaluates at the call site. (The compiler
+// built-in serves where std::source_location is not available.)
+class Where {
+ public:
+  static constexpr Where current(unsigned line = __builtin_LINE()) { return Where(line); }
+  constexpr unsigned line() const { return line_; }
+
+ private:
+  constexpr explicit Where(unsigned line) : line_(line) {}
+  unsigned line_;  // 1-based line in the caller's source file
+};
 
 // Records the line in the innermost frame of this thread, if there is one.
 HOSTRT_API void noteLine(int line);
