@@ -96,6 +96,13 @@ std::string DocumentBuilder::path() const {
   return p;
 }
 
+// The parser's message without its exception tag and its own position.
+std::string reason(std::string what) {
+  if (what.rfind("[json.exception.", 0) == 0) what.erase(0, what.find("] ") + 2);
+  if (what.rfind("parse error", 0) == 0) what.erase(0, what.find(": ") + 2);
+  return what;
+}
+
 // "invalid JSON at line L, column C: reason", counting from 1.
 bool DocumentBuilder::parse_error(size_t position, const std::string&, const Json::exception& e) {
   size_t end = std::min(position > 0 ? position - 1 : 0, text_.size());
@@ -104,10 +111,8 @@ bool DocumentBuilder::parse_error(size_t position, const std::string&, const Jso
     column = text_[i] == '\n' ? 1 : column + 1;
     line += text_[i] == '\n';
   }
-  std::string what = e.what();
-  size_t colon = what.find(": ", what.find("parse error"));
   error_ = "invalid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
-           ": " + (colon == std::string::npos ? what : what.substr(colon + 2));
+           ": " + reason(e.what());
   return false;
 }
 

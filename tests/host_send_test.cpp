@@ -1,0 +1,308 @@
+// velmoran-send end to end: the built program run as a user runs it, with
+// its exit status, its output and what it leaves in the export directory.
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kEnd = "\r\n\n";
+const std::string kWritten = "Die Bestelldaten befinden sich in der Datei ";
+const std::string kFailed = "Fehler beim Erstellen der Bestelldatei: ";
+const std::string kNoPositions = "Keine Bestellpositionen gefunden\n";
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the program in `dir` with the arguments and the text on standard input.
+Outcome run(const fs::path& program, const std::vector<std::string>& args, const fs::path& dir,
+        const std::string& input = "") {
+  const fs::path in = dir.parent_path() / "stdin", out = dir.parent_path() / "stdout",
+                 err = dir.parent_path() / "stderr";
+  writeFile(in, input);
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    dup2(open(in.c_str(), O_RDONLY), 0);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    if (chdir(dir.c_str()) == 0) execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, readFile(out), readFile(err)};
+}
+
+class HostSend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "velmoran-host-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    root_ = pattern;
+    fs::create_directory(dir());
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  // The export directory, where the program also runs.
+  fs::path dir() const { return root_ / "export"; }
+  fs::path orderFile() const { return dir() / "velmoran.txt"; }
+  std::string orderFileName() const { return dir().string() + "\\velmoran.txt"; }
+
+  Outcome send(const std::string& json, std::vector<std::string> args = {}) {
+    args.insert(args.begin(), {"--export-dir", dir().string()});
+    args.push_back("-");
+    return run(VELMORAN_SEND, args, dir(), json);
+  }
+
+  // An order file from an earlier send, dated long ago.
+  void writeEarlierOrderFile() {
+    writeFile(orderFile(), "earlier" + kEnd);
+    const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, orderFile().c_str(), times, 0), 0);
+  }
+  void expectEarlierOrderFileUntouched() {
+    EXPECT_EQ(readFile(orderFile()), "earlier" + kEnd);
+    struct stat st {};
+    ASSERT_EQ(stat(orderFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 0);
+    EXPECT_EQ(entries(), std::set<std::string>{"velmoran.txt"});
+  }
+  std::set<std::string> entries() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir())) names.insert(e.path().filename());
+    return names;
+  }
+
+  fs::path root_;
+};
+
+std::string orderWith(const std::string& positions) {
+  return R"({"order": {"orderPos": [)" + positions + "]}}";
+}
+
+TEST_F(HostSend, HelpAndVersion) {
+  Outcome help = run(VELMORAN_SEND, {"--help"}, dir());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: velmoran-send", 0), 0u) << help.out;
+  EXPECT_EQ(help.err, "");
+  Outcome version = run(VELMORAN_SEND, {"--version"}, dir());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "velmoran-send " VELMORAN_VERSION "\n");
+  EXPECT_EQ(version.err, "");
+}
+
+TEST_F(HostSend, TheWorkedExampleByteForByte) {
+  Outcome r = run(VELMORAN_SEND, {"--export-dir", dir().string(), VELMORAN_EXAMPLE}, dir());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kWritten + orderFileName() + "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(readFile(orderFile()), "ORDDTL13280A1        0000002 004711" + kEnd +
+                                       "ORDDTL990001B        0000010 Eilt" + kEnd);
+}
+
+TEST_F(HostSend, ExportDirectoryFromTheParamRecord) {
+  writeEarlierOrderFile();
+  std::string json = R"({"order": {"orderPos": [{"partNo": "A", "quantity": 1}]},
+                         "Param": {"ZELXPORT": ")" + dir().string() + R"("}})";
+  Outcome r = run(VELMORAN_SEND, {"-"}, dir(), json);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(orderFile()), "ORDDTLA              0000001 " + kEnd);
+}
+
+TEST_F(HostSend, RemarkIsConvertedToTheCodePage) {
+  const struct {
+    std::vector<std::string> args;
+    std::string bytes;
+  } cases[] = {
+      {{}, "\x47\x72\xFC\xDF\x65"},
+      {{"--codepage", "iso-8859-15"}, "\x47\x72\xFC\xDF\x65"},
+      {{"--codepage", "utf-8"}, "Gr\xC3\xBC\xC3\x9F" "e"},
+  };
+  for (const auto& c : cases) {
+    Outcome r = send(orderWith(R"({"partNo": "X", "missionNo": 0, "remark": "Grüße"})"), c.args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(orderFile()), "ORDDTLX              0000000 " + c.bytes + kEnd);
+  }
+}
+
+TEST_F(HostSend, ValuesReachTheRecordsAsTheyAre) {
+  const struct {
+    const char* order;
+    std::string file;
+  } cases[] = {
+      {R"({"orderPos": [{"partNo": "A", "quantity": 2.5}, {"PARTNO": "B", "Quantity": 1e1}]})",
+       "ORDDTLA              0000003 " + kEnd + "ORDDTLB              0000010 " + kEnd},
+      {R"({"lines": 1, "orderPos": [{"partNo": "A"}, {"partNo": "B"}]})",
+       "ORDDTLA              0000000 " + kEnd},
+      {R"({"orderPos": [{"partNo": "A", "missionNo": null, "remark": "Eilt"}],
+           "supplier": {"name": "Velmoran", "dealernumber": 17}, "orderNo": [1, [2]]})",
+       "ORDDTLA              0000000 Eilt" + kEnd},
+  };
+  for (const auto& c : cases) {
+    Outcome r = send(std::string(R"({"order": )") + c.order + "}");
+    EXPECT_EQ(r.status, 0) << c.order << "\n" << r.err;
+    EXPECT_EQ(readFile(orderFile()), c.file) << c.order;
+  }
+}
+
+TEST_F(HostSend, NoPositionsExitsThreeAndTouchesNothing) {
+  writeEarlierOrderFile();
+  for (const char* json : {R"({"order": {}})", R"({"order": {"orderPos": []}})",
+                           R"({"order": {"lines": 0, "orderPos": [{"partNo": "A"}]}})"}) {
+    Outcome r = send(json);
+    EXPECT_EQ(r.status, 3) << json;
+    EXPECT_EQ(r.out, kNoPositions);
+    EXPECT_EQ(r.err, "");
+    expectEarlierOrderFileUntouched();
+  }
+}
+
+TEST_F(HostSend, WriteFailureExitsOneAndLeavesNoOrderFile) {
+  const fs::path missing = dir() / "missing";
+  Outcome r = run(VELMORAN_SEND, {"--export-dir", missing.string(), "-"}, dir(),
+              orderWith(R"({"partNo": "A"})"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kFailed + missing.string() + "\\velmoran.txt\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(HostSend, RuntimeErrorsExitFourAndTouchNothing) {
+  writeEarlierOrderFile();
+  const std::regex line(R"(velmoran-send: [^\n]+ \(@VELMORANORDER@I@SEND, line [0-9]+\)\n)");
+  for (const std::string& json : {orderWith(R"({"partNo": "A", "quantity": "viel"})"),
+                                  orderWith(R"({"partNo": "A", "missionNo": 1234567})"),
+                                  orderWith(R"({"partNo": "A", "missionNo": "7"})"),
+                                  std::string(R"({"order": {"lines": 3, "orderPos": [{}]}})"),
+                                  std::string(R"({"order": {"lines": "1", "orderPos": [{}]}})")}) {
+    Outcome r = send(json);
+    EXPECT_EQ(r.status, 4) << json;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(std::regex_match(r.err, line)) << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+}
+
+TEST_F(HostSend, InputErrorsExitTwoAndTouchNothing) {
+  const std::string good = orderWith(R"({"partNo": "A"})");
+  const struct {
+    std::vector<std::string> args;  // none: --export-dir DIR -
+    std::string input;
+    const char* message;  // part of the one stderr line
+  } cases[] = {
+      {{"-"}, good, "param.zelxport: no export directory"},
+      {{"--export-dir", "", "-"}, good, "--export-dir: the export directory is empty"},
+      {{"--bogus"}, "", "--bogus: unknown option"},
+      {{"--export-dir"}, "", "--export-dir: the option needs a value"},
+      {{"--codepage", "UTF-8"}, "", "no order file given"},
+      {{"a.json", "b.json"}, "", "more than one order file"},
+      {{"nowhere.json"}, "", "cannot read nowhere.json: No such file or directory"},
+      {{"--plugin", "/nowhere/libvelmoran.so", "-"}, good, "cannot load the plug-in"},
+      {{"--codepage", "KLINGON", "-"}, good, "--codepage: unknown code page \"KLINGON\""},
+      {{"--codepage", "CP1252//TRANSLIT", "-"}, good, "unknown code page"},
+      {{}, "{\n  \"order\": {,\n}", "invalid JSON at line 2, column 13"},
+      {{}, "", "invalid JSON at line 1, column 1"},
+      {{}, "[]", "must hold a JSON object"},
+      {{}, R"({"param": {}})", "order: missing"},
+      {{}, R"({"order": {}, "extra": 1})", "extra: unknown key"},
+      {{}, R"({"order": [], "param": {}})", "order: must be an object"},
+      {{}, R"({"order": {}, "param": 5})", "param: must be an object"},
+      {{}, R"({"order": {"colour": 1}})", "order.colour: unknown key, not a member of order_"},
+      {{}, R"({"order": {"lines": 1, "Lines": 1}})", "order.Lines: duplicate key"},
+      {{}, R"({"order": {}, "ORDER": {}})", "ORDER: duplicate key"},
+      {{}, orderWith(R"({"remark": "a", "remark": "b"})"), "order.orderPos[1].remark: duplicate"},
+      {{}, orderWith(R"({}, {"colour": 1})"), "order.orderPos[2].colour: unknown key"},
+      {{}, R"({"order": {"orderPos": {"partNo": "A"}}})", "order.orderPos: must be an array"},
+      {{}, orderWith(R"("A")"), "order.orderPos[1]: must be an object"},
+      {{}, orderWith(R"({"remark": {"text": "a"}})"), "order.orderPos[1].remark: an object"},
+      {{}, orderWith(R"({"remark": [1, {}]})"), "order.orderPos[1].remark[2]: an object"},
+      {{}, R"({"order": {"supplier": {"nam": "x"}}})", "order.supplier.nam: unknown key"},
+      {{}, R"({"order": {"orderNo": {"a": 1}}})", "order.orderNo: an object"},
+      {{}, R"({"order": {}, "param": {"export": "x"}})", "param.export: unknown key"},
+      {{}, orderWith(R"({"remark": "Ωmega"})"),
+       "order.orderPos[1].remark: the character U+03A9 cannot be written in code page CP1252"},
+      {{}, R"({"order": {"supplier": {"name": "Ω"}}})", "order.supplier.name: the character"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    if (args.empty()) args = {"--export-dir", dir().string(), "-"};
+    writeEarlierOrderFile();
+    Outcome r = run(VELMORAN_SEND, args, dir(), c.input);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("velmoran-send: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+}
+
+TEST_F(HostSend, ExportDirectoryOptionReplacesWhateverParamHolds) {
+  for (const char* param : {R"({"zelxport": 5})", R"({"zelxport": ""})", R"({})"}) {
+    Outcome r = send(R"({"order": {"orderPos": [{"partNo": "A"}]}, "param": )" + std::string(param) +
+                 "}");
+    EXPECT_EQ(r.status, 0) << param << r.err;
+  }
+  for (const char* param : {R"({"zelxport": 5})", R"({"zelxport": ""})", R"({"zelxport": null})"}) {
+    Outcome r = run(VELMORAN_SEND, {"-"}, dir(),
+                R"({"order": {}, "param": )" + std::string(param) + "}");
+    EXPECT_EQ(r.status, 2) << param;
+    EXPECT_NE(r.err.find("param.zelxport: the export directory"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(HostSend, PluginIsFoundBesideTheProgramOrInLib) {
+  const fs::path bin = root_ / "bin", program = bin / "velmoran-send";
+  fs::create_directory(bin);
+  fs::copy_file(VELMORAN_SEND, program);
+  const std::string json = orderWith(R"({"partNo": "A"})");
+  const std::vector<std::string> args = {"--export-dir", dir().string(), "-"};
+
+  Outcome none = run(program, args, dir(), json);
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("cannot load the plug-in"), std::string::npos) << none.err;
+
+  std::vector<std::string> named = args;
+  named.insert(named.begin(), {"--plugin", VELMORAN_PLUGIN});
+  EXPECT_EQ(run(program, named, dir(), json).status, 0);
+
+  fs::create_directory(root_ / "lib");
+  fs::create_symlink(VELMORAN_PLUGIN, root_ / "lib" / "libvelmoran.so");
+  Outcome installed = run(program, args, dir(), json);
+  EXPECT_EQ(installed.status, 0) << installed.err;
+  EXPECT_EQ(readFile(orderFile()), "ORDDTLA              0000000 " + kEnd);
+}
+
+}  // namespace
