@@ -19,6 +19,13 @@
 #include "host/plugin_loader.h"
 #include "hostrt/embed.h"
 
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 namespace {
 
 using namespace velmoran::host;
@@ -40,7 +47,7 @@ int succeed(int status, const std::string& text) {
 
 // Reads the whole file, or standard input for "-".
 bool readInput(const std::string& name, std::string* text, std::string* error) {
-  int fd = name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
   const std::string shown = name == "-" ? "standard input" : name;
   if (fd < 0) {
     *error = "cannot read " + shown + ": " + std::strerror(errno);
