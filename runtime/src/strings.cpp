@@ -93,7 +93,7 @@ Scaled scaleFraction(double x, int64_t dec) {
   Scaled s;
   s.negative = x < 0;
   if (keep <= 0) {
-    s.digits = keep == 0 && mantissa[0] >= '5' ? "1" : "0";
+    s.digits.assign(1, keep == 0 && mantissa[0] >= '5' ? '1' : '0');
     return s;
   }
   s.digits = mantissa.substr(0, size_t(std::min<int64_t>(keep, int64_t(mantissa.size()))));
@@ -119,12 +119,11 @@ std::string formatZeros(const Scaled& s, int64_t len, int64_t dec) {
 }
 
 std::string strZero(const Item& n, int64_t len, int64_t dec) {
-  std::string stars(size_t(len), '*');
   // Whatever the number, it needs a digit before the point and dec after it.
-  if (1 + (dec > 0 ? dec + 1 : 0) > len) return stars;
+  if (1 + (dec > 0 ? dec + 1 : 0) > len) return std::string(size_t(len), '*');
   if (n.isInteger()) return formatZeros(scaleInteger(n.asInteger(), dec), len, dec);
   double x = n.asNumber();
-  if (!std::isfinite(x)) return stars;
+  if (!std::isfinite(x)) return std::string(size_t(len), '*');
   // At most 309 digits before the point, so spelling a number out is cheap.
   if (std::fabs(x) >= kExactWhole) return formatZeros(scaleWhole(x, dec), len, dec);
   return formatZeros(scaleFraction(x, dec), len, dec);
