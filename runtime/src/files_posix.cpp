@@ -50,7 +50,7 @@ HandleTable& handles() {
   return *table;
 }
 
-thread_local int lastError = 0;  // FERROR of this thread
+HOSTRT_THREAD_LOCAL int lastError = 0;  // FERROR of this thread
 
 int64_t addHandle(int fd) {
   HandleTable& t = handles();

@@ -10,7 +10,7 @@
 namespace hostrt {
 
 namespace {
-thread_local Frame* innermost = nullptr;
+HOSTRT_THREAD_LOCAL Frame* innermost = nullptr;
 }  // namespace
 
 void noteLine(int line) {

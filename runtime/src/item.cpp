@@ -47,19 +47,6 @@ extern "C" const ItemOps rtItemOps[kKindCount] = {
 
 extern "C" void rtInitLiteral(Item* item) { item->initLiteral(); }
 
-Item::Item() noexcept : ops_(&rtItemOps[int(Kind::Nil)]), kind_(Kind::Nil), u_() {}
-
-Item::Item(const Item& other) : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
-  other.checkOps();
-  retain();
-}
-
-Item::Item(Item&& other) noexcept : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
-  if (!ops_) return;  // a literal never owns storage; leave it as it is
-  other.ops_ = &rtItemOps[int(Kind::Nil)];
-  other.kind_ = Kind::Nil;
-}
-
 Item& Item::operator=(const Item& other) {
   if (this == &other) return *this;
   other.checkOps();
@@ -77,19 +64,8 @@ Item& Item::operator=(Item&& other) noexcept {
   ops_ = other.ops_;
   kind_ = other.kind_;
   u_ = other.u_;
-  if (other.ops_) {
-    other.ops_ = &rtItemOps[int(Kind::Nil)];
-    other.kind_ = Kind::Nil;
-  }
+  if (other.ops_) other.becomeNil();
   return *this;
-}
-
-void Item::release() noexcept {
-  if (ops_) ops_->release(*this);
-}
-
-void Item::retain() const {
-  if (ops_) ops_->retain(*this);
 }
 
 void Item::checkOps() const {

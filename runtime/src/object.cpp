@@ -62,8 +62,8 @@ uint32_t Name::symbol() const {
 // ------------------------------------------------------- dispatch context
 
 namespace {
-thread_local const MethodDef* dispatched = nullptr;
-thread_local bool privilegeOnce = false;
+HOSTRT_THREAD_LOCAL const MethodDef* dispatched = nullptr;
+HOSTRT_THREAD_LOCAL bool privilegeOnce = false;
 
 bool takePrivilege() {
   bool granted = privilegeOnce;

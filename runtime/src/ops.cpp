@@ -88,6 +88,11 @@ void appendInPlace(Item& target, const Item& tail, Where where) {
 void increment(Item& target, Where where) {
   noteLine(where.line());
   requireLoaded(target, "++");
+  int64_t next;
+  if (target.isInteger() && !__builtin_add_overflow(target.asInteger(), 1, &next)) {
+    target = Item::integer(next);
+    return;
+  }
   target = add(target, Item::integer(1), where);
 }
 

@@ -186,6 +186,10 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
   for (size_t at = text.find(search); at != text.npos; at = text.find(search, at + search.size())) {
     ++hits;
   }
+  if (hits == 0) {  // nothing to replace: the text itself, without a copy
+    *result = args.at(1);
+    return;
+  }
   double size = double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
   if (size > double(kMaxResult)) {
     args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +

@@ -10,3 +10,12 @@
 #else
 #define HOSTRT_API __attribute__((visibility("default")))
 #endif
+
+// Thread-local state of the runtime. The runtime is loaded with the program,
+// never opened later, so its thread-locals can live in the static TLS block
+// and be reached without a call into the dynamic loader.
+#if defined(__ELF__)
+#define HOSTRT_THREAD_LOCAL thread_local __attribute__((tls_model("initial-exec")))
+#else
+#define HOSTRT_THREAD_LOCAL thread_local
+#endif

@@ -59,6 +59,11 @@ struct ItemOps {
   void (*release)(Item& item);       // drop the item's reference to its storage
 };
 
+extern "C" {
+// The operation tables, one per kind, indexed by Kind.
+HOSTRT_API extern const ItemOps rtItemOps[kKindCount];
+}
+
 // Heap storage of a string held by pointer.
 struct StringBuffer {
   std::atomic<int32_t> refs{1};  // number of items sharing this buffer
@@ -79,9 +84,14 @@ class HOSTRT_API Item {
  public:
   static constexpr size_t kInlineCapacity = 23;
 
-  Item() noexcept;  // nil
-  Item(const Item& other);
-  Item(Item&& other) noexcept;
+  Item() noexcept : ops_(&rtItemOps[0]), kind_(Kind::Nil), u_() {}  // nil
+  Item(const Item& other) : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
+    if (!ops_) other.checkOps();
+    retain();
+  }
+  Item(Item&& other) noexcept : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
+    if (ops_) other.becomeNil();  // a literal owns no storage: leave it as it is
+  }
   Item& operator=(const Item& other);
   Item& operator=(Item&& other) noexcept;
   ~Item() { release(); }
@@ -171,8 +181,21 @@ class HOSTRT_API Item {
     Object* object;
   };
 
-  void release() noexcept;
-  void retain() const;
+  // Only strings by pointer, arrays and objects hold counted storage; the
+  // other kinds skip the call through the operation table.
+  bool holdsStorage() const {
+    return kind_ == Kind::StringRef || kind_ == Kind::Array || kind_ == Kind::Object;
+  }
+  void release() noexcept {
+    if (ops_ && holdsStorage()) ops_->release(*this);
+  }
+  void retain() const {
+    if (ops_ && holdsStorage()) ops_->retain(*this);
+  }
+  void becomeNil() {
+    ops_ = &rtItemOps[0];
+    kind_ = Kind::Nil;
+  }
   void checkOps() const;
 
   const ItemOps* ops_;  // operation table of the kind; null for a literal not yet loaded
@@ -181,8 +204,6 @@ class HOSTRT_API Item {
 };
 
 extern "C" {
-// The operation tables, one per kind, indexed by Kind.
-HOSTRT_API extern const ItemOps rtItemOps[kKindCount];
 
 // Gives a literal item its kind's operation table; the load handler calls it.
 HOSTRT_API void rtInitLiteral(Item* item);
