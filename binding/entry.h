@@ -17,5 +17,10 @@ constexpr uint32_t kReasonThreadDetach = 3;
 }  // namespace velmoran
 
 // The entry function: reason 1 attaches, 0 detaches (both return 1); any
-// other reason does nothing and returns 0.
+// other reason does nothing and returns 0. On Windows DllMain calls it and the
+// DLL exports nothing but the six class functions.
+#if defined(_WIN32)
+extern "C" int velmoranEntry(void* moduleHandle, uint32_t reason, void* reserved);
+#else
 VELMORAN_PUBLIC int velmoranEntry(void* moduleHandle, uint32_t reason, void* reserved);
+#endif
