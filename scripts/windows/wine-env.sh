@@ -11,6 +11,9 @@
 # Linux folder to wine's DLL search path (WINEPATH), e.g. the compiler's runtime
 # DLLs when they are not copied beside the program.
 #
+# The wineserver stays WINE_ENV_PERSIST seconds (default 5) after the last
+# program ends, so that a series of programs shares one.
+#
 # The exit status is the program's. Wine's own messages are off except the
 # loader's errors, so a missing DLL is named instead of failing silently with
 # status 53; set WINEDEBUG to see more.
@@ -23,7 +26,7 @@ while [[ $# -gt 0 ]]; do
     --prefix) prefix="$2"; shift 2 ;;
     --dll-path) dll_paths+=("$2"); shift 2 ;;
     --) shift; break ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) break ;;
   esac
 done
@@ -48,18 +51,26 @@ if [[ ${#dll_paths[@]} -gt 0 ]]; then
 fi
 
 ready="$WINEPREFIX/.wine-env-ready"
-if [[ ! -f "$ready" ]]; then
-  (
-    flock 9
-    if [[ ! -f "$ready" ]]; then
-      # fd 9 closed: the wineserver that wineboot starts would inherit the lock.
-      wineboot -i >/dev/null 2>&1 9>&- || { echo "wine-env.sh: wineboot failed in $WINEPREFIX" >&2; exit 1; }
-      touch "$ready"
-    fi
-  ) 9>"$WINEPREFIX.lock"
-fi
+# One wineserver per prefix, kept running a few seconds after its last program
+# ends, with the desktop process started at once. Later programs share both.
+# Otherwise each program would start its own, and they would hold its stdout
+# and stderr open until the server exits: a caller reading them to the end
+# (ctest, a pipe) would wait seconds per program. All under a lock, so that
+# parallel callers wait for one set-up instead of racing it.
+persist="${WINE_ENV_PERSIST:-5}"
+program=0
+case "$1" in *.exe|*.EXE|*.com|*.COM) program=1 ;; esac
+(
+  flock 9
+  # fd 9 closed: a wineserver started here would inherit the lock.
+  if [[ ! -f "$ready" ]]; then
+    wineboot -i >/dev/null 2>&1 9>&- || { echo "wine-env.sh: wineboot failed in $WINEPREFIX" >&2; exit 1; }
+    touch "$ready"
+  fi
+  if [[ $program == 1 ]] && wineserver -p"$persist" </dev/null >/dev/null 2>&1 9>&-; then
+    wine rundll32.exe </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+) 9>"$WINEPREFIX.lock"
 
-case "$1" in
-  *.exe|*.EXE|*.com|*.COM) exec wine "$@" ;;
-  *) exec "$@" ;;
-esac
+if [[ $program == 1 ]]; then exec wine "$@"; fi
+exec "$@"
