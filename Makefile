@@ -1,5 +1,5 @@
 # Entry points for people and CI. Each target first makes sure the build tools are installed.
-.PHONY: all setup build demo test test-default test-sanitize test-fuzz bench clean
+.PHONY: all setup setup-windows build demo test test-default test-sanitize test-fuzz test-windows bench clean
 
 all: build
 
@@ -27,6 +27,16 @@ test-fuzz: setup
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@ctest --preset fuzz
+
+# The 32-bit Windows build (mingw-w64) and its tests under wine. The Linux
+# build comes first: velmoran-send.exe is compared with it.
+setup-windows:
+	@scripts/setup.sh --windows
+
+test-windows: setup-windows build
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+	@ctest --preset windows
 
 bench: setup
 	@cmake --preset bench >/dev/null
