@@ -1,10 +1,13 @@
 // The clipboard on Windows: the system clipboard, holding the text as
 // CF_TEXT (bytes in the application's ANSI code page, NUL-terminated).
 //
-// The clipboard is opened without an owner window, as a program without a
-// window of its own does. The system admits one opener at a time, across all
-// processes; a process-wide mutex also keeps this process's threads from
-// interleaving their calls.
+// The clipboard is opened for a message-only window made for the purpose and
+// destroyed when the clipboard is closed: opened without any window,
+// EmptyClipboard would leave the clipboard without an owner, and Windows then
+// refuses SetClipboardData. The text stays on the clipboard after the window
+// is gone. The system admits one opener at a time, across all processes; a
+// process-wide mutex also keeps this process's threads from interleaving
+// their calls.
 //
 // CF_TEXT ends at the first NUL byte, so a text holding one is cut there when
 // it is read back.
@@ -25,11 +28,24 @@ std::mutex& clipboardMutex() {
   return *mutex;
 }
 
+thread_local HWND owner = nullptr;  // the window this thread holds the clipboard for
+
+HWND newOwnerWindow() {
+  return ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           ::GetModuleHandleA(nullptr), nullptr);
+}
+
 }  // namespace
 
 bool clipboardOpen() {
   std::lock_guard<std::mutex> lock(clipboardMutex());
-  return ::OpenClipboard(nullptr) != 0;
+  HWND window = newOwnerWindow();
+  if (window && ::OpenClipboard(window)) {
+    owner = window;
+    return true;
+  }
+  if (window) ::DestroyWindow(window);
+  return false;
 }
 
 void clipboardEmpty() {
@@ -56,6 +72,8 @@ void clipboardSetText(std::string_view text) {
 void clipboardClose() {
   std::lock_guard<std::mutex> lock(clipboardMutex());
   ::CloseClipboard();
+  if (owner) ::DestroyWindow(owner);
+  owner = nullptr;
 }
 
 std::string clipboardRead() {
