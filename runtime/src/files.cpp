@@ -1,32 +1,32 @@
-// The file functions on POSIX: FERASE, FCREATE, FWRITE, FCLOSE and FERROR.
+// The file functions: FERASE, FCREATE, FWRITE, FCLOSE and FERROR, over the
+// platform's file operations (file_system.h).
 //
-// A handle is a number from a process-wide table, never a raw descriptor.
-// Numbers count up from 1 and are never handed out twice, so a handle kept
-// after FCLOSE cannot reach a file opened later. Each open file has its own
-// mutex: a write and a close of the same handle on two threads do not
-// interleave, and a descriptor is never written after it was closed (the
-// system may have reused its number by then).
+// A handle is a number from a process-wide table, never a raw descriptor or
+// HANDLE. Numbers count up from 1 and are never handed out twice, so a handle
+// kept after FCLOSE cannot reach a file opened later. Each open file has its
+// own mutex: a write and a close of the same handle on two threads do not
+// interleave, and a file is never written after it was closed (the system
+// may have reused its descriptor by then).
+//
+// FERROR reports the system's error code (errno, or GetLastError on Windows)
+// of this thread's last file function, 0 after success.
 //
 // Choices beyond what functions.h states:
-//   - FCREATE's attribute: bit 0 (read-only) creates the file with mode 0444,
-//     otherwise 0666, both less the umask. Other bits mean nothing here; nil
-//     is the plain attribute 0.
+//   - FCREATE's attribute: bit 0 read-only (mode 0444 on POSIX), bits 1 and
+//     2 hidden and system where the platform has them; other bits mean
+//     nothing; nil is the plain attribute 0.
 //   - FWRITE's count is clamped to the text's length; a negative count is a
 //     kErrorArgument error. An unknown handle writes nothing: 0, and FERROR
-//     gives EBADF.
-//   - A name holding a NUL byte names no file: the function fails with
-//     EINVAL.
+//     gives the platform's bad-handle error.
+//   - A name holding a NUL byte names no file: the function fails.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 
+#include "file_system.h"
 #include "function_args.h"
 #include "hostrt/functions.h"
 
@@ -35,8 +35,8 @@ namespace hostrt {
 namespace {
 
 struct OpenFile {
-  std::mutex mutex;  // held for each write and for the close
-  int fd = -1;       // -1 once closed
+  std::mutex mutex;                  // held for each write and for the close
+  fs::NativeFile file = fs::kNoFile; // kNoFile once closed
 };
 
 struct HandleTable {
@@ -52,12 +52,12 @@ HandleTable& handles() {
 
 HOSTRT_THREAD_LOCAL int lastError = 0;  // FERROR of this thread
 
-int64_t addHandle(int fd) {
+int64_t addHandle(fs::NativeFile native) {
   HandleTable& t = handles();
   std::lock_guard<std::mutex> lock(t.mutex);
   int64_t handle = t.next++;
   auto file = std::make_shared<OpenFile>();
-  file->fd = fd;
+  file->file = native;
   t.open.emplace(handle, std::move(file));
   return handle;
 }
@@ -76,46 +76,13 @@ std::shared_ptr<OpenFile> findHandle(const Item& handle, bool remove) {
   return file;
 }
 
-// The POSIX path of an application file name: every backslash becomes a
-// slash. False when the name cannot be a path (it holds a NUL byte).
-bool toPath(std::string_view name, std::string* path) {
-  if (name.find('\0') != name.npos) return false;
-  path->assign(name);
-  for (char& c : *path) {
-    if (c == '\\') c = '/';
-  }
-  return true;
-}
-
-// Writes all `size` bytes unless an error stops it; the count written.
-// Sets lastError to 0 after a complete write, to errno otherwise.
-size_t writeAll(int fd, const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      lastError = n < 0 ? errno : EIO;
-      return done;
-    }
-    done += size_t(n);
-  }
-  lastError = 0;
-  return done;
-}
-
 }  // namespace
 
 extern "C" void FERASE(Item* result, int argc, const Item* argv) {
   FunctionArgs args("FERASE", argc, argv, result);
   std::string_view name;
   if (!args.loaded() || !args.string(1, &name)) return;
-  std::string path;
-  if (!toPath(name, &path)) {
-    lastError = EINVAL;
-  } else {
-    lastError = ::unlink(path.c_str()) == 0 ? 0 : errno;
-  }
+  lastError = fs::erase(name);
   *result = Item::integer(lastError == 0 ? 0 : -1);
 }
 
@@ -125,24 +92,10 @@ extern "C" void FCREATE(Item* result, int argc, const Item* argv) {
   double attr = 0;
   if (!args.loaded() || !args.string(1, &name)) return;
   if (!args.at(2).isNil() && !args.number(2, &attr)) return;
-  std::string path;
-  if (!toPath(name, &path)) {
-    lastError = EINVAL;
-    *result = Item::integer(-1);
-    return;
-  }
-  bool readOnly = attr >= 0 && attr < 8 && (int(attr) & 1);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, readOnly ? 0444 : 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    lastError = errno;
-    *result = Item::integer(-1);
-    return;
-  }
-  lastError = 0;
-  *result = Item::integer(addHandle(fd));
+  int attributes = attr >= 0 && attr < 8 ? int(attr) : 0;
+  fs::NativeFile file = fs::kNoFile;
+  lastError = fs::create(name, attributes, &file);
+  *result = Item::integer(lastError == 0 ? addHandle(file) : -1);
 }
 
 extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
@@ -154,17 +107,17 @@ extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
       !args.optionalCount(3, int64_t(text.size()), INT64_MAX, &count)) {
     return;
   }
-  size_t size = std::min(size_t(count), text.size());
+  size_t size = std::min<uint64_t>(uint64_t(count), text.size());
   std::shared_ptr<OpenFile> file = findHandle(args.at(1), false);
   size_t written = 0;
   if (!file) {
-    lastError = EBADF;
+    lastError = fs::kBadHandle;
   } else {
     std::lock_guard<std::mutex> lock(file->mutex);
-    if (file->fd < 0) {
-      lastError = EBADF;  // closed by another thread meanwhile
+    if (file->file == fs::kNoFile) {
+      lastError = fs::kBadHandle;  // closed by another thread meanwhile
     } else {
-      written = writeAll(file->fd, text.data(), size);
+      lastError = fs::writeAll(file->file, text.data(), size, &written);
     }
   }
   *result = Item::integer(int64_t(written));
@@ -176,15 +129,13 @@ extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
   if (!args.loaded() || !args.number(1, &handle)) return;
   std::shared_ptr<OpenFile> file = findHandle(args.at(1), true);
   if (!file) {
-    lastError = EBADF;
+    lastError = fs::kBadHandle;
     *result = Item::logical(false);
     return;
   }
   std::lock_guard<std::mutex> lock(file->mutex);
-  // The descriptor is released even when close reports an error (EINTR
-  // included), so it is never closed twice.
-  lastError = ::close(file->fd) == 0 ? 0 : errno;
-  file->fd = -1;
+  lastError = fs::close(file->file);
+  file->file = fs::kNoFile;
   *result = Item::logical(lastError == 0);
 }
 
