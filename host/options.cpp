@@ -21,15 +21,23 @@ const option kOptions[] = {
 
 }  // namespace
 
+namespace {
+#if defined(_WIN32)
+constexpr const char* kPluginFile = "velmoran.dll";
+#else
+constexpr const char* kPluginFile = "libvelmoran.so";
+#endif
+}  // namespace
+
 std::string usageText() {
-  return "Usage: velmoran-send [OPTION]... ORDER.json\n"
+  return std::string("Usage: velmoran-send [OPTION]... ORDER.json\n"
          "Sends an order to the Velmoran plug-in, which writes the order file\n"
          "velmoran.txt into the export directory. ORDER.json \"-\" reads standard input.\n"
          "\n"
          "  --export-dir DIR  the export directory; replaces \"param\": {\"zelxport\": ...}\n"
-         "  --codepage NAME   the code page of the records' strings (an iconv name,\n"
-         "                    default CP1252; UTF-8 keeps the bytes)\n"
-         "  --plugin PATH     the plug-in library (default: libvelmoran.so beside this\n"
+         "  --codepage NAME   the code page of the records' strings (default CP1252;\n"
+         "                    UTF-8 keeps the bytes)\n"
+         "  --plugin PATH     the plug-in library (default: ") + kPluginFile + " beside this\n"
          "                    program, or in ../lib)\n"
          "  -h, --help        print this help and exit\n"
          "  -V, --version     print the version and exit\n"
