@@ -11,7 +11,6 @@
 #include "host/field_names.h"
 #include "host/json_reader.h"
 #include "hostrt/embed.h"
-#include "hostrt/inspect.h"
 
 namespace velmoran::host {
 
@@ -31,7 +30,7 @@ struct RecordClass {
 
   RecordClass(const char* publicName, const char* className)
       : name(className), object(embed::callFunction(publicName)) {
-    std::string names = hostrt::inspect::memberNames(object);
+    std::string names = embed::memberNames(object);
     for (size_t start = 0; start < names.size();) {
       size_t comma = std::min(names.find(',', start), names.size());
       members.push_back(names.substr(start, comma - start));

@@ -116,6 +116,7 @@ TEST(ExporterObject, TheApplicationCannotReachInternalMembersOrMethods) {
       EXPECT_EQ(e.error().code, hostrt::kErrorAccess) << method;
     }
   }
+  EXPECT_EQ(embed::memberNames(classObject("VELMORANORDER")), "");  // none is public
   EXPECT_THROW(embed::getMember(exporter, "ResultMessage"), hostrt::RuntimeError);
   EXPECT_THROW(embed::setMember(exporter, "order", num(1)), hostrt::RuntimeError);
 }

@@ -122,6 +122,16 @@ void setMember(const Item& object, std::string_view member, const Item& value) {
   rtSetMember(&object, &name.get(), &value);
 }
 
+std::string memberNames(const Item& classObject) {
+  std::string names;
+  if (const Class* cls = classOf(classObject)) {
+    for (const MemberDef& m : cls->members) {
+      if (!m.internal()) names += (names.empty() ? "" : ",") + m.name;
+    }
+  }
+  return names;
+}
+
 ErrorHandler setErrorHandler(ErrorHandler handler) { return rtSetErrorHandler(std::move(handler)); }
 
 std::string clipboardText() { return clipboardRead(); }

@@ -39,6 +39,8 @@ HOSTRT_API Item send(const Item& receiver, std::string_view message,
                      std::initializer_list<Item> args = {});
 HOSTRT_API Item getMember(const Item& object, std::string_view member);
 HOSTRT_API void setMember(const Item& object, std::string_view member, const Item& value);
+// The public members a class declares, in declaration order: "a,b,c".
+HOSTRT_API std::string memberNames(const Item& classObject);
 // Installs an error handler, returning the previous one (see error.h).
 HOSTRT_API ErrorHandler setErrorHandler(ErrorHandler handler);
 // The text on the clipboard.
