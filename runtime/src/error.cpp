@@ -50,8 +50,10 @@ Item rtRaiseError(ErrorObject error) {
     ErrorDecision decision = handler(error);
     if (decision.resume && error.resumable) return std::move(decision.value);
   }
-  throw RuntimeError(std::make_shared<const ErrorObject>(std::move(error)));
+  rtUnwind(std::make_shared<const ErrorObject>(std::move(error)));
 }
+
+void rtUnwind(std::shared_ptr<const ErrorObject> error) { throw RuntimeError(std::move(error)); }
 
 Item raiseError(int code, std::string description, std::string operation,
                 std::vector<Item> arguments) {

@@ -85,6 +85,10 @@ HOSTRT_API ErrorHandler rtSetErrorHandler(ErrorHandler handler);
 // innermost frame. Returns the value to resume with, or throws RuntimeError.
 HOSTRT_API Item rtRaiseError(ErrorObject error);
 
+// Starts the unwinding of an error: throws the RuntimeError that carries it
+// past every frame to the outermost caller.
+[[noreturn]] HOSTRT_API void rtUnwind(std::shared_ptr<const ErrorObject> error);
+
 // Shorthand for raising an error about an operation and its operands.
 HOSTRT_API Item raiseError(int code, std::string description, std::string operation,
                            std::vector<Item> arguments = {});
