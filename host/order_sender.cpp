@@ -9,11 +9,7 @@ namespace velmoran::host {
 namespace embed = hostrt::embed;
 using hostrt::Item;
 
-std::string describe(const hostrt::RuntimeError& error) {
-  const hostrt::ErrorObject& e = error.error();
-  if (e.procedure.empty()) return e.description;
-  return e.description + " (" + e.procedure + ", line " + std::to_string(e.line) + ")";
-}
+std::string describe(const hostrt::RuntimeError& error) { return error.what(); }
 
 SendOutcome sendOrder(const OrderRecords& records) {
   try {
