@@ -5,8 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev)
+install_flags=(--no-install-recommends)
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+  install_flags=()  # wine is tested with the packages it recommends
 fi
 
 missing=()
@@ -23,4 +25,4 @@ if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${install_flags[@]}" "${missing[@]}" >/dev/null
