@@ -26,32 +26,32 @@ class CreationScope {
   Item* temporary_ = nullptr;  // the nil item made for the superclass look-up
 };
 
-hostrt::Class* defineClass(const ClassSpec& spec, hostrt::Class* superclass) {
+hostrt::Class* defineClass(const ClassDecl& decl, hostrt::Class* superclass) {
   int superCount = superclass ? 1 : 0;
   hostrt::Class* cls = hostrt::rtCreateClass(
-      spec.className, spec.instanceMembers, spec.allMembers, spec.methods,
+      decl.className, decl.instanceMembers, decl.allMembers, decl.methods,
       superCount, &superclass, 0, 0, 0);
-  for (const MemberSpec& m : spec.members) hostrt::rtDefineMember(cls, m.name, m.flags);
-  for (const MethodSpec& m : spec.methodList) hostrt::rtDefineMethod(cls, m.name, m.impl, m.flags);
+  for (const MemberDecl& m : decl.members) hostrt::rtDefineMember(cls, m.name, m.flags);
+  for (const MethodDecl& m : decl.methodList) hostrt::rtDefineMethod(cls, m.name, m.impl, m.flags);
   return cls;
 }
 
 }  // namespace
 
-void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassSpec& spec) {
+void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl) {
   CreationScope scope;
-  if (hostrt::Class* found = hostrt::rtFindClass(spec.className)) {
+  if (hostrt::Class* found = hostrt::rtFindClass(decl.className)) {
     hostrt::rtReturnObject(result, found);
     return;
   }
-  hostrt::FunctionFrame frame(spec.publicName, spec.line);
+  hostrt::FunctionFrame frame(decl.publicName, decl.line);
   Item* temporary = scope.newTemporary();
   hostrt::Class* superclass = nullptr;
-  if (spec.superclass) {
-    spec.superclass(temporary, 0, nullptr);
+  if (decl.superclass) {
+    decl.superclass(temporary, 0, nullptr);
     superclass = hostrt::rtClassOf(temporary);
   }
-  handle = defineClass(spec, superclass);
+  handle = defineClass(decl, superclass);
   hostrt::rtEndClassDefinition(handle);
   hostrt::rtRegisterClass(handle);
   hostrt::rtCallInitClass(handle);

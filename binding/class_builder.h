@@ -24,18 +24,18 @@
 
 namespace velmoran {
 
-struct MemberSpec {
+struct MemberDecl {
   const char* name;  // as declared
   uint32_t flags;    // registry flags
 };
 
-struct MethodSpec {
+struct MethodDecl {
   const char* name;         // as registered
   hostrt::RtFunction impl;  // null for an abstract method
   uint32_t flags;           // registry flags
 };
 
-struct ClassSpec {
+struct ClassDecl {
   const char* publicName;          // the class function's public name, "VELMORANORDER"
   const char* className;           // the registered name, "VelmoranOrder"
   int line;                        // line of the class declaration, for the frame
@@ -43,12 +43,12 @@ struct ClassSpec {
   int allMembers;
   int methods;
   hostrt::RtFunction superclass;   // class function of the superclass, or null
-  std::initializer_list<MemberSpec> members;  // in declaration order
-  std::initializer_list<MethodSpec> methodList;  // in registration order
+  std::initializer_list<MemberDecl> members;  // in declaration order
+  std::initializer_list<MethodDecl> methodList;  // in registration order
 };
 
 // Writes the class object into result, creating the class on first use.
 // handle: the class function's own static, which keeps the class it created.
-void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassSpec& spec);
+void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl);
 
 }  // namespace velmoran
