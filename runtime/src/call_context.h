@@ -6,7 +6,6 @@ namespace hostrt {
 
 struct MethodDef;
 
-void setDispatchedMethod(const MethodDef* method);
 const MethodDef* takeDispatchedMethod();
 
 }  // namespace hostrt

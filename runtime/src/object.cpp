@@ -84,7 +84,6 @@ const Class* callerClass() {
 }
 }  // namespace
 
-void setDispatchedMethod(const MethodDef* method) { dispatched = method; }
 
 const MethodDef* takeDispatchedMethod() {
   const MethodDef* m = dispatched;
