@@ -2,6 +2,8 @@
 
 #include "hostrt/embed.h"
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -41,23 +43,44 @@ void registerRuntimeFunctions(FunctionTable& table) {
   for (const auto& [name, fn] : builtins) table.byName[internName(name)] = fn;
 }
 
-// A Name whose text outlives the call; embedding calls take string_views.
-struct DynamicName {
-  explicit DynamicName(std::string_view text) : text_(text), name_(text_.c_str()) {}
+// A Name for the length of one embedding call; embedding calls take
+// string_views, a Name needs NUL-terminated text. Short names stay on the stack.
+class DynamicName {
+ public:
+  explicit DynamicName(std::string_view text) : name_(terminated(text)) {}
   const Name& get() const { return name_; }
 
  private:
-  std::string text_;
+  const char* terminated(std::string_view text) {
+    if (text.size() < sizeof short_) {
+      std::memcpy(short_, text.data(), text.size());
+      short_[text.size()] = '\0';
+      return short_;
+    }
+    long_.assign(text);
+    return long_.c_str();
+  }
+
+  char short_[64];
+  std::string long_;
   Name name_;
 };
 
 Item sendWith(const Item& receiver, std::string_view message, std::initializer_list<Item> args) {
   DynamicName name(message);
+  Item result;
+  constexpr size_t kSmall = 8;
+  if (args.size() < kSmall) {
+    Item argv[kSmall];
+    argv[0] = receiver;
+    std::copy(args.begin(), args.end(), argv + 1);
+    rtSend(&result, &name.get(), int(args.size() + 1), argv);
+    return result;
+  }
   std::vector<Item> argv;
   argv.reserve(args.size() + 1);
   argv.push_back(receiver);
   argv.insert(argv.end(), args.begin(), args.end());
-  Item result;
   rtSend(&result, &name.get(), int(argv.size()), argv.data());
   return result;
 }

@@ -17,9 +17,15 @@ namespace hostrt {
 
 namespace {
 
+// Hashes a name given as any string type, so that look-ups need no std::string.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 struct SymbolTable {
   std::shared_mutex mutex;
-  std::unordered_map<std::string, uint32_t> ids;  // case-folded name -> symbol
+  std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> ids;  // case-folded -> symbol
 };
 
 SymbolTable& symbols() {
@@ -27,24 +33,27 @@ SymbolTable& symbols() {
   return *table;
 }
 
+char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
 std::string foldCase(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
+  for (char& c : folded) c = lowerCase(c);
   return folded;
 }
 
 }  // namespace
 
 uint32_t internName(std::string_view name) {
-  std::string folded = foldCase(name);
   SymbolTable& table = symbols();
-  {
+  // Names are short: fold them on the stack for the look-up of a known name.
+  char buffer[64];
+  if (name.size() <= sizeof buffer) {
+    for (size_t i = 0; i < name.size(); ++i) buffer[i] = lowerCase(name[i]);
     std::shared_lock<std::shared_mutex> lock(table.mutex);
-    auto it = table.ids.find(folded);
+    auto it = table.ids.find(std::string_view(buffer, name.size()));
     if (it != table.ids.end()) return it->second;
   }
+  std::string folded = foldCase(name);
   std::unique_lock<std::shared_mutex> lock(table.mutex);
   auto [it, added] = table.ids.emplace(std::move(folded), uint32_t(table.ids.size() + 1));
   return it->second;
@@ -299,12 +308,16 @@ extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* ar
   object->slots.resize(cls->instanceSlots);
   Item instance = Item::object(object);
   if (cls->methodIndex.count(kInit.symbol())) {
-    std::vector<Item> args;
-    args.reserve(size_t(argc) + 1);
-    args.push_back(instance);
-    for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
     Item ignored;
-    rtSend(&ignored, &kInit, int(args.size()), args.data());
+    if (argc == 0) {
+      rtSend(&ignored, &kInit, 1, &instance);
+    } else {
+      std::vector<Item> args;
+      args.reserve(size_t(argc) + 1);
+      args.push_back(instance);
+      for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+      rtSend(&ignored, &kInit, int(args.size()), args.data());
+    }
   }
   *result = std::move(instance);
 }
@@ -317,17 +330,17 @@ std::string describeReceiver(const Item& receiver) {
   return (o->isClass ? "class " : "an instance of ") + o->cls->name;
 }
 
-const MemberSlot* findMember(const Item& object, const Name& member, const char* operation,
-                             bool privileged) {
-  const Class* cls = object.object()->cls;
-  auto it = cls->memberIndex.find(member.symbol());
-  if (it == cls->memberIndex.end()) {
+// The member's slot, after the access checks; null once an error is raised.
+// found: the entry of the receiver's member index, or null when it has none.
+const MemberSlot* checkMember(const Item& object, const Name& member, const MemberSlot* found,
+                              const char* operation, bool privileged) {
+  if (!found) {
     raiseError(kErrorNoMember,
                std::string("no member ") + member.text() + " in " + describeReceiver(object),
                operation, {object});
     return nullptr;
   }
-  const MemberDef* def = it->second.def;
+  const MemberDef* def = found->def;
   if (def->internal() && !privileged && callerClass() != def->owner) {
     raiseError(kErrorAccess,
                std::string("internal member ") + def->name + " of class " + def->owner->name +
@@ -341,7 +354,12 @@ const MemberSlot* findMember(const Item& object, const Name& member, const char*
                operation, {object});
     return nullptr;
   }
-  return &it->second;
+  return found;
+}
+
+const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
+  auto it = cls->memberIndex.find(member.symbol());
+  return it == cls->memberIndex.end() ? nullptr : &it->second;
 }
 
 Item* memberStorage(const Item& object, const MemberSlot& slot) {
@@ -360,14 +378,15 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
     return;
   }
   const Class* cls = object->object()->cls;
-  if (!cls->memberIndex.count(member->symbol())) {
+  const MemberSlot* found = lookUpMember(cls, *member);
+  if (!found) {
     auto super = cls->superIndex.find(member->symbol());
     if (super != cls->superIndex.end()) {
       *result = classItem(super->second);
       return;
     }
   }
-  const MemberSlot* slot = findMember(*object, *member, "get member", privileged);
+  const MemberSlot* slot = checkMember(*object, *member, found, "get member", privileged);
   if (slot) *result = *memberStorage(*object, *slot);
 }
 
@@ -379,20 +398,25 @@ extern "C" void rtSetMember(const Item* object, const Name* member, const Item* 
                "set member", {*object});
     return;
   }
-  const MemberSlot* slot = findMember(*object, *member, "set member", privileged);
+  const MemberSlot* slot = checkMember(*object, *member, lookUpMember(object->object()->cls, *member),
+                                       "set member", privileged);
   if (slot) *memberStorage(*object, *slot) = *value;
 }
+
+namespace {
+// The operation an error of a send names; built only when there is one.
+std::string sendOperation(const Name* message) { return std::string("send ") + message->text(); }
+}  // namespace
 
 extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* argv) {
   static const Name kNew("New");
   bool privileged = takePrivilege();
-  std::string operation = std::string("send ") + message->text();
   if (argc < 1 || !argv[0].isObject()) {
     Item receiver = argc > 0 ? argv[0] : Item();
     *result = raiseError(kErrorNoMethod,
                          std::string("message ") + message->text() + " sent to " +
                              describeReceiver(receiver),
-                         operation, {receiver});
+                         sendOperation(message), {receiver});
     return;
   }
   const Object* object = argv[0].object();
@@ -406,7 +430,7 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
     *result = raiseError(kErrorNoMethod,
                          std::string("no method ") + message->text() + " in " +
                              describeReceiver(argv[0]),
-                         operation, {argv[0]});
+                         sendOperation(message), {argv[0]});
     return;
   }
   const MethodDef* method = it->second;
@@ -414,14 +438,14 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
     *result = raiseError(kErrorAccess,
                          "internal method " + method->name + " of class " + method->owner->name +
                              " called from outside its class",
-                         operation, {argv[0]});
+                         sendOperation(message), {argv[0]});
     return;
   }
   if (!method->impl) {
     *result = raiseError(kErrorAbstract,
                          "abstract method " + method->name + " of class " + method->owner->name +
                              " is not implemented by " + cls->name,
-                         operation, {argv[0]});
+                         sendOperation(message), {argv[0]});
     return;
   }
   Item out;
