@@ -39,8 +39,19 @@ std::string codePointAt(std::string_view text) {
 
 struct CodePage::Converter {
   iconv_t cd;
+  bool asciiKept = false;  // the code page writes ASCII text as the same bytes
   ~Converter() { iconv_close(cd); }
 };
+
+namespace {
+
+bool isAscii(std::string_view text) {
+  unsigned char any = 0;
+  for (char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
+}  // namespace
 
 CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
     : name_(std::move(name)), converter_(std::move(converter)) {}
@@ -60,11 +71,16 @@ CodePage CodePage::open(std::string_view name, Status* status) {
     *status = {false, "unknown code page \"" + text + "\""};
     return CodePage(text, nullptr);
   }
-  return CodePage(text, std::unique_ptr<Converter>(new Converter{cd}));
+  CodePage page(text, std::unique_ptr<Converter>(new Converter{cd}));
+  // Most code pages keep ASCII as it is; for those, ASCII text needs no iconv.
+  std::string ascii, converted;
+  for (int c = 0; c < 0x80; ++c) ascii += char(c);
+  page.converter_->asciiKept = page.convert(ascii, &converted).ok && converted == ascii;
+  return page;
 }
 
 CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
-  if (!converter_) {
+  if (!converter_ || (converter_->asciiKept && isAscii(utf8))) {
     out->assign(utf8);
     return {};
   }

@@ -14,11 +14,31 @@ namespace velmoran::host {
 
 namespace {
 
+// The keys of one object, case-folded. Objects mostly have a few keys, which
+// a short list holds more cheaply than a hash set; a long object gets one.
+class KeySet {
+ public:
+  // False when the key, in whatever letter case, is there already.
+  bool insert(std::string_view key) {
+    std::string folded = foldCase(key);
+    if (!many_.empty()) return many_.insert(std::move(folded)).second;
+    if (std::find(few_.begin(), few_.end(), folded) != few_.end()) return false;
+    few_.push_back(std::move(folded));
+    if (few_.size() > kFew) many_.insert(few_.begin(), few_.end());
+    return true;
+  }
+
+ private:
+  static constexpr size_t kFew = 16;
+  std::vector<std::string> few_;          // up to kFew keys
+  std::unordered_set<std::string> many_;  // every key, once there are more
+};
+
 class DocumentBuilder : public nlohmann::json_sax<Json> {
  public:
   Json& document() { return document_; }
   const std::string& error() const { return error_; }
-  explicit DocumentBuilder(std::string_view text) : text_(text) {}
+  DocumentBuilder(std::string_view text, PositionSink* sink) : text_(text), sink_(sink) {}
 
   bool null() override { return add(Json(nullptr)); }
   bool boolean(bool v) override { return add(Json(v)); }
@@ -40,24 +60,47 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   struct Frame {
     Json* value;                           // where it lives in the document
     std::string key;                       // the key being read (objects)
-    std::unordered_set<std::string> seen;  // its keys so far, case-folded (objects)
+    KeySet seen;                           // its keys so far (objects)
+    bool streamed = false;                 // the positions array: elements go to the sink
+    size_t elements = 0;                   // elements begun so far (streamed array)
   };
 
-  bool add(Json&& v) { return place(std::move(v)) != nullptr; }
+  bool add(Json&& v) {
+    if (!place(std::move(v))) return false;
+    if (underStream()) finishElement();
+    return true;
+  }
   bool open(Json&& container) {
+    bool streamed = container.is_array() && startsStream();
     Json* placed = place(std::move(container));
-    frames_.push_back({placed, {}, {}});
+    frames_.push_back({placed, {}, {}, streamed, 0});
+    if (streamed) sink_->begin(frames_[1].key);
     return true;
   }
   bool close() {
     frames_.pop_back();
+    if (underStream()) finishElement();
     return true;
+  }
+  // The array being opened is "order"."orderPos", and a sink takes its elements.
+  bool startsStream() const {
+    return sink_ && frames_.size() == 2 && frames_[0].value->is_object() &&
+           frames_[1].value->is_object() && sameName(frames_[0].key, "order") &&
+           sameName(frames_[1].key, "orderPos");
+  }
+  // The innermost open container is the streamed array.
+  bool underStream() const { return !frames_.empty() && frames_.back().streamed; }
+  void finishElement() {
+    sink_->position(frames_.back().elements - 1, std::move(element_));
+    element_ = Json();
   }
   Json* place(Json&& v);
   std::string path() const;
 
   std::string_view text_;      // the whole input, for line and column
+  PositionSink* sink_;         // takes the positions, or null
   Json document_;              // the document read so far
+  Json element_;               // the streamed element being read
   std::vector<Frame> frames_;  // open objects and arrays, outermost first
   std::string error_;          // why reading stopped
 };
@@ -71,6 +114,11 @@ Json* DocumentBuilder::place(Json&& v) {
     return &document_;
   }
   Frame& top = frames_.back();
+  if (top.streamed) {
+    ++top.elements;
+    element_ = std::move(v);
+    return &element_;
+  }
   if (top.value->is_array()) {
     auto& array = *top.value->get_ptr<Json::array_t*>();
     return &array.emplace_back(std::move(v));
@@ -82,7 +130,7 @@ Json* DocumentBuilder::place(Json&& v) {
 bool DocumentBuilder::key(string_t& key) {
   Frame& top = frames_.back();
   top.key = key;
-  if (top.seen.insert(foldCase(key)).second) return true;
+  if (top.seen.insert(key)) return true;
   error_ = path() + ": duplicate key (a name may be given once, in whatever letter case)";
   return false;
 }
@@ -91,7 +139,11 @@ bool DocumentBuilder::key(string_t& key) {
 std::string DocumentBuilder::path() const {
   std::string p;
   for (const Frame& f : frames_) {
-    p = f.value->is_object() ? memberPath(p, f.key) : elementPath(p, f.value->size() - 1);
+    if (f.streamed) {
+      p = elementPath(p, f.elements - 1);
+    } else {
+      p = f.value->is_object() ? memberPath(p, f.key) : elementPath(p, f.value->size() - 1);
+    }
   }
   return p;
 }
@@ -118,8 +170,8 @@ bool DocumentBuilder::parse_error(size_t position, const std::string&, const Jso
 
 }  // namespace
 
-JsonRead readJson(std::string_view text) {
-  DocumentBuilder builder(text);
+JsonRead readJson(std::string_view text, PositionSink* sink) {
+  DocumentBuilder builder(text, sink);
   JsonRead read;
   if (Json::sax_parse(text.begin(), text.end(), &builder)) {
     read.value = std::move(builder.document());

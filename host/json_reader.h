@@ -18,6 +18,20 @@ struct JsonRead {
   std::string error;  // empty on success
 };
 
-JsonRead readJson(std::string_view text);
+// Receives the positions of an order one by one while the document is read
+// (the elements of "order"."orderPos" when that is an array), so that they
+// never stand in the document together. The document holds an empty array
+// in their place.
+class PositionSink {
+ public:
+  virtual ~PositionSink() = default;
+  // The array of positions begins; key: its key as the document spells it.
+  virtual void begin(const std::string& key) = 0;
+  // Element `index` (from 0) of the array, complete.
+  virtual void position(size_t index, Json&& element) = 0;
+};
+
+// sink: null to keep the positions in the document.
+JsonRead readJson(std::string_view text, PositionSink* sink = nullptr);
 
 }  // namespace velmoran::host

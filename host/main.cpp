@@ -76,6 +76,7 @@ int run(const Options& options) {
   try {
     OrderBuild build = buildOrder(text, options.order);
     if (!build.ok()) return fail(kExitInputError, build.error);
+    std::string().swap(text);  // the records hold all the order; the input may go
     SendOutcome outcome = sendOrder(build.records);
     if (outcome.status == kExitRuntimeError) return fail(outcome.status, outcome.text);
     return succeed(outcome.status, outcome.text);

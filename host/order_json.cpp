@@ -47,9 +47,16 @@ struct RecordClass {
   }
 };
 
-class RecordBuilder {
+// Builds the records from a document whose positions it received one by one
+// while the document was read (see PositionSink); a position's error is kept
+// and reported when the walk of the order reaches "orderPos", so that errors
+// come in the same order as for a document read whole.
+class RecordBuilder : public PositionSink {
  public:
   explicit RecordBuilder(CodePage& codePage) : codePage_(codePage) {}
+
+  void begin(const std::string& key) override;
+  void position(size_t index, Json&& element) override;
 
   bool build(const Json& doc, const OrderOptions& options, OrderRecords* out);
   const std::string& error() const { return error_; }
@@ -77,7 +84,34 @@ class RecordBuilder {
   RecordClass supplier_{"SUPPLIER_STRUCTURE", "supplier_Structure"};
   RecordClass param_{"PARAM_STRUCTURE", "param_Structure"};
   std::string error_;
+
+  // The positions received while reading.
+  struct Streamed {
+    bool active = false;       // the document's orderPos was streamed
+    std::string path;          // "order.orderPos" as the document spells the key
+    std::vector<Item> items;   // the positions built so far
+    size_t count = 0;          // elements received
+    std::string error;         // the first position's error, empty for none
+  } streamed_;
 };
+
+void RecordBuilder::begin(const std::string& key) {
+  streamed_ = {};
+  streamed_.active = true;
+  streamed_.path = memberPath("order", key);
+}
+
+void RecordBuilder::position(size_t index, Json&& element) {
+  ++streamed_.count;
+  if (!streamed_.error.empty()) return;
+  Item item;
+  if (!plainRecord(element, position_, elementPath(streamed_.path, index), &item)) {
+    streamed_.error = error_;
+    streamed_.items.clear();
+    return;
+  }
+  streamed_.items.push_back(std::move(item));
+}
 
 bool RecordBuilder::build(const Json& doc, const OrderOptions& options, OrderRecords* out) {
   if (!doc.is_object()) {
@@ -108,7 +142,11 @@ bool RecordBuilder::order(const Json& object, Item* out) {
     const std::string* member = order_.member(key);
     if (!member) return unknownKey(path, order_);
     Item item;
-    if (sameName(*member, "orderPos")) {
+    if (sameName(*member, "orderPos") && streamed_.active) {
+      if (!streamed_.error.empty()) return fail("", streamed_.error);
+      item = Item::array(std::move(streamed_.items));
+      positionCount = streamed_.count;
+    } else if (sameName(*member, "orderPos")) {
       if (!positions(v, path, &item)) return false;
       positionCount = v.size();
     } else if (sameName(*member, "supplier") && v.is_object()) {
@@ -240,12 +278,12 @@ OrderBuild buildOrder(std::string_view json, const OrderOptions& options) {
     build.error = "--codepage: " + opened.error;
     return build;
   }
-  JsonRead read = readJson(json);
+  RecordBuilder builder(codePage);
+  JsonRead read = readJson(json, &builder);
   if (!read.error.empty()) {
     build.error = read.error;
     return build;
   }
-  RecordBuilder builder(codePage);
   if (!builder.build(read.value, options, &build.records)) {
     build.error = builder.error();
     build.records = {};

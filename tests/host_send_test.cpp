@@ -278,6 +278,27 @@ TEST_F(HostSend, InputErrorsExitTwoAndTouchNothing) {
   }
 }
 
+// Positions are built while the file is read; their errors still come after
+// every error of the file as a whole and of what precedes them in the order.
+TEST_F(HostSend, AnErrorInAPositionYieldsToErrorsThatComeFirst) {
+  const struct {
+    std::string input;
+    const char* message;
+  } cases[] = {
+      {R"({"order": {"colour": 1, "orderPos": [{"colour": 1}]}})", "order.colour: unknown key"},
+      {R"({"order": {"orderPos": [{"colour": 1}]}, "extra": 1})", "extra: unknown key"},
+      {R"({"param": 5, "order": {"orderPos": [{"colour": 1}]}})", "order.orderPos[1].colour"},
+      {R"({"order": {"orderPos": [{"colour": 1}, {"remark": "a", "REMARK": "b"}]}})",
+       "order.orderPos[2].REMARK: duplicate key"},
+      {R"({"order": {"orderPos": [{"colour": 1}, ]}})", "invalid JSON at line 1, column 40"},
+  };
+  for (const auto& c : cases) {
+    Outcome r = run(kProgram, {"--export-dir", dir().string(), "-"}, dir(), c.input);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+  }
+}
+
 TEST_F(HostSend, ExportDirectoryOptionReplacesWhateverParamHolds) {
   for (const char* param : {R"({"zelxport": 5})", R"({"zelxport": ""})", R"({})"}) {
     Outcome r = send(R"({"order": {"orderPos": [{"partNo": "A"}]}, "param": )" + std::string(param) +
