@@ -19,7 +19,14 @@ inline std::string foldCase(std::string_view name) {
 }
 
 inline bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && foldCase(a) == foldCase(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 inline std::string memberPath(std::string_view parent, std::string_view key) {

@@ -47,27 +47,6 @@ extern "C" const ItemOps rtItemOps[kKindCount] = {
 
 extern "C" void rtInitLiteral(Item* item) { item->initLiteral(); }
 
-Item& Item::operator=(const Item& other) {
-  if (this == &other) return *this;
-  other.checkOps();
-  other.retain();
-  release();
-  ops_ = other.ops_;
-  kind_ = other.kind_;
-  u_ = other.u_;
-  return *this;
-}
-
-Item& Item::operator=(Item&& other) noexcept {
-  if (this == &other) return *this;
-  release();
-  ops_ = other.ops_;
-  kind_ = other.kind_;
-  u_ = other.u_;
-  if (other.ops_) other.becomeNil();
-  return *this;
-}
-
 void Item::checkOps() const {
   if (!ops_) {
     raiseError(kErrorNotLoaded, "literal item used before its library was loaded", "copy");

@@ -30,6 +30,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hostrt/export.h"
@@ -92,8 +93,19 @@ class HOSTRT_API Item {
   Item(Item&& other) noexcept : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
     if (ops_) other.becomeNil();  // a literal owns no storage: leave it as it is
   }
-  Item& operator=(const Item& other);
-  Item& operator=(Item&& other) noexcept;
+  // Assignment takes the new value before it lets go of the old one, so an
+  // item may be assigned a value that only the old one keeps alive (an
+  // element of the array it holds, say).
+  Item& operator=(const Item& other) {
+    Item copy(other);
+    swapWith(copy);
+    return *this;
+  }
+  Item& operator=(Item&& other) noexcept {
+    Item moved(std::move(other));
+    swapWith(moved);
+    return *this;
+  }
   ~Item() { release(); }
 
   // Literal items for a library's static data: no operation table until
@@ -191,6 +203,11 @@ class HOSTRT_API Item {
   }
   void retain() const {
     if (ops_ && holdsStorage()) ops_->retain(*this);
+  }
+  void swapWith(Item& other) noexcept {
+    std::swap(ops_, other.ops_);
+    std::swap(kind_, other.kind_);
+    std::swap(u_, other.u_);
   }
   void becomeNil() {
     ops_ = &rtItemOps[0];
