@@ -126,6 +126,12 @@ Item callFunction(std::string_view publicName, std::initializer_list<Item> args)
 }
 
 Item newInstance(const Item& classObject, std::initializer_list<Item> args) {
+  static const Name kNew("New");
+  if (args.size() == 0) {
+    Item result;
+    rtSend(&result, &kNew, 1, &classObject);
+    return result;
+  }
   return sendWith(classObject, "New", args);
 }
 

@@ -10,6 +10,7 @@
 
 #include "hostrt/functions.h"
 #include "hostrt/item.h"
+#include "symbol_map.h"
 
 namespace hostrt {
 
@@ -60,9 +61,9 @@ class Class : public Object {
   std::vector<Class*> supers;         // superclasses, in order
   std::vector<MemberDef> members;     // own members, in declaration order
   std::vector<MethodDef> methods;     // own methods, in registration order
-  std::unordered_map<uint32_t, MemberSlot> memberIndex;         // own and inherited
-  std::unordered_map<uint32_t, const MethodDef*> methodIndex;   // own and inherited
-  std::unordered_map<uint32_t, Class*> superIndex;              // superclass parts by name
+  SymbolMap<MemberSlot> memberIndex;         // own and inherited
+  SymbolMap<const MethodDef*> methodIndex;   // own and inherited
+  SymbolMap<Class*> superIndex;              // superclass parts by name
   uint32_t instanceSlots = 0;         // slots of an instance, inherited ones included
   uint32_t ownInstanceMembers = 0;    // instance members declared so far
   uint32_t ownClassMembers = 0;       // class-level members declared so far
