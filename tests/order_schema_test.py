@@ -71,7 +71,7 @@ def has_zelxport(document):
 
 
 def run_command(program, text, directory):
-    args = [program]
+    args = [os.path.abspath(program)]
     try:
         if not has_zelxport(json.loads(text)):
             args += ["--export-dir", directory]
