@@ -64,7 +64,10 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/hostrtConfig.cmake
               ${CMAKE_BINARY_DIR}/packaging/hostrtConfigVersion.cmake
         DESTINATION ${_cmake_dir})
 
-install(FILES ${PROJECT_SOURCE_DIR}/doc/velmoran-send.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page carries the version of project().
+configure_file(${PROJECT_SOURCE_DIR}/doc/velmoran-send.1.in ${CMAKE_BINARY_DIR}/doc/velmoran-send.1
+               @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/doc/velmoran-send.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${_docs} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 unset(_docs)

@@ -44,6 +44,8 @@ check_prefix() {
     fail "$name: libhostrt has not the SONAME libhostrt.so.1"
   readelf -d "$prefix/bin/velmoran-send" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib\]' ||
     fail "$name: velmoran-send's run path is not \$ORIGIN/../lib"
+  grep -q "^\.TH VELMORAN-SEND 1 .*\"velmoran $version\"" "$prefix/share/man/man1/velmoran-send.1" ||
+    fail "$name: the manual page does not carry the version $version"
   cmp -s "$prefix/share/doc/velmoran/order.json" examples/order.json ||
     fail "$name: share/doc/velmoran/order.json differs from examples/order.json"
 
