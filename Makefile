@@ -67,6 +67,7 @@ dist: test-dist setup-windows
 	  cp build/$$preset/packages/*.zip dist/; \
 	done
 	@cd dist && sha256sum -- * >SHA256SUMS
+	@scripts/check-dist.sh dist
 	@ls -l dist
 
 bench: setup

@@ -19,7 +19,6 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "plug-in runs on, with its embedding API for C++ applications"
   "(find_package(hostrt)); and the JSON Schema of the order document.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://velmoran.invalid/")
-set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 

@@ -3,7 +3,8 @@
 # .tar.gz and the .deb are unpacked into fresh folders; from each, the unpacked
 # velmoran-send sends the example order byte for byte and the embedding example
 # (examples/embed) builds against the unpacked package and writes the same
-# file. The .deb's control fields are checked with dpkg-deb --info.
+# file. The .deb's control fields are checked with dpkg-deb --info; the
+# Windows .zip files and SHA256SUMS, when present, for what they must hold.
 # Usage: scripts/check-dist.sh DIST_DIR
 set -euo pipefail
 
@@ -97,4 +98,24 @@ for lib in libc6 libstdc++6 libgcc-s1; do
     fail "deb: Depends ($depends) lacks $lib"
 done
 echo "check-dist: deb: Package, Version, Architecture, Maintainer, Description, Depends ($depends)"
+
+# The Windows .zip files, when the folder holds any (make dist): one folder
+# with the program, the DLLs it needs and the integrator's README.
+shopt -s nullglob
+for zip in "$dist"/velmoran-"$version"-win*.zip; do
+  top=$(basename "$zip" .zip)
+  listing=$(unzip -Z1 "$zip")
+  for f in velmoran-send.exe velmoran.dll HOSTRT1.dll libstdc++-6.dll libwinpthread-1.dll \
+           README.txt order.json order.schema.json; do
+    grep -qx "$top/$f" <<<"$listing" || fail "$(basename "$zip"): no $top/$f"
+  done
+  grep -qx "$top/libgcc_s_.*\.dll" <<<"$listing" || fail "$(basename "$zip"): no libgcc_s DLL"
+  echo "check-dist: $(basename "$zip") holds the program, the DLLs and the README"
+done
+if [[ -f "$dist/SHA256SUMS" ]]; then
+  (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+  [[ $(wc -l <"$dist/SHA256SUMS") -eq $(find "$dist" -maxdepth 1 -type f ! -name SHA256SUMS | wc -l) ]] ||
+    fail "SHA256SUMS does not list every file"
+  echo "check-dist: SHA256SUMS matches"
+fi
 echo "check-dist: $(basename "$tgz") and $(basename "$deb") pass"
