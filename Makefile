@@ -55,16 +55,18 @@ test-dist: packages-linux
 	@scripts/check-dist.sh build/dist/packages
 
 # Everything a release ships, in dist/: the Linux packages, a .zip for each
-# Windows build and SHA256SUMS.
+# Windows build and SHA256SUMS. Like the Linux packages, each .zip comes from a
+# release build of the preset without its tests (build/PRESET-dist).
 dist: test-dist setup-windows
 	@rm -rf dist && mkdir dist
 	@cp build/dist/packages/*.deb build/dist/packages/*.tar.gz dist/
 	@set -e; for preset in $(WINDOWS_PRESETS); do \
-	  cmake --preset $$preset >/dev/null; \
-	  cmake --build --preset $$preset; \
-	  rm -rf build/$$preset/packages; \
-	  (cd build/$$preset && cpack -B $(CURDIR)/build/$$preset/packages >/dev/null); \
-	  cp build/$$preset/packages/*.zip dist/; \
+	  build=build/$$preset-dist; \
+	  cmake --preset $$preset -B $$build -DVELMORAN_BUILD_TESTS=OFF >/dev/null; \
+	  cmake --build $$build; \
+	  rm -rf $$build/packages; \
+	  (cd $$build && cpack -B $(CURDIR)/$$build/packages >/dev/null); \
+	  cp $$build/packages/*.zip dist/; \
 	done
 	@cd dist && sha256sum -- * >SHA256SUMS
 	@scripts/check-dist.sh dist
