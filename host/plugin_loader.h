@@ -8,8 +8,9 @@
 namespace velmoran::host {
 
 // Where the plug-in is looked for when no path is given: beside the
-// executable (the build tree), then in ../lib relative to it (an installed
-// layout). The first that exists; the first candidate when none does.
+// executable (the build tree), then in ../lib/velmoran relative to it (the
+// installed layout), then in ../lib. The first that exists; the first
+// candidate when none does.
 std::string defaultPluginPath();
 
 // Loads the library for the life of the process. False, with the reason in

@@ -5,6 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev)
+# Packaging and its tests: dpkg-shlibdeps and file for the .deb's Depends,
+# groff and man for the manual page, Debian's python3 with jsonschema for
+# the order schema.
+packages+=(dpkg-dev file groff-base man-db python3-jsonschema)
 install_flags=(--no-install-recommends)
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
