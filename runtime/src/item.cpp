@@ -48,18 +48,17 @@ extern "C" const ItemOps rtItemOps[kKindCount] = {
 extern "C" void rtInitLiteral(Item* item) { item->initLiteral(); }
 
 void Item::checkOps() const {
-  if (!ops_) {
+  if (!loaded_) {
     raiseError(kErrorNotLoaded, "literal item used before its library was loaded", "copy");
   }
 }
 
-void Item::initLiteral() { ops_ = &rtItemOps[int(kind_)]; }
+void Item::initLiteral() { loaded_ = true; }
 
 const char* Item::kindName() const { return rtItemOps[int(kind_)].name; }
 
 Item Item::logical(bool value) {
   Item item;
-  item.ops_ = &rtItemOps[int(Kind::Logical)];
   item.kind_ = Kind::Logical;
   item.u_.logical = value;
   return item;
@@ -67,7 +66,6 @@ Item Item::logical(bool value) {
 
 Item Item::integer(int64_t value) {
   Item item;
-  item.ops_ = &rtItemOps[int(Kind::Integer)];
   item.kind_ = Kind::Integer;
   item.u_.integer = value;
   return item;
@@ -75,7 +73,6 @@ Item Item::integer(int64_t value) {
 
 Item Item::real(double value) {
   Item item;
-  item.ops_ = &rtItemOps[int(Kind::Float)];
   item.kind_ = Kind::Float;
   item.u_.real = value;
   return item;
@@ -84,7 +81,6 @@ Item Item::real(double value) {
 Item Item::string(std::string_view bytes) {
   Item item;
   if (bytes.size() <= kInlineCapacity) {
-    item.ops_ = &rtItemOps[int(Kind::StringInline)];
     item.kind_ = Kind::StringInline;
     item.u_.inl = {};
     std::memcpy(item.u_.inl.bytes, bytes.data(), bytes.size());
@@ -99,7 +95,6 @@ Item Item::string(std::string&& bytes) {
   Item item;
   auto* buffer = new StringBuffer;
   buffer->bytes = std::move(bytes);
-  item.ops_ = &rtItemOps[int(Kind::StringRef)];
   item.kind_ = Kind::StringRef;
   item.u_.ref = {nullptr, 0, buffer};
   return item;
@@ -109,7 +104,6 @@ Item Item::array(std::vector<Item> elements) {
   Item item;
   auto* data = new ArrayData;
   data->elements = std::move(elements);
-  item.ops_ = &rtItemOps[int(Kind::Array)];
   item.kind_ = Kind::Array;
   item.u_.array = data;
   return item;
@@ -118,7 +112,6 @@ Item Item::array(std::vector<Item> elements) {
 Item Item::object(Object* object) {
   retainObjectStorage(object);
   Item item;
-  item.ops_ = &rtItemOps[int(Kind::Object)];
   item.kind_ = Kind::Object;
   item.u_.object = object;
   return item;
@@ -149,7 +142,6 @@ void Item::appendBytes(std::string_view tail) {
   Item grown;
   auto* buffer = new StringBuffer;
   buffer->bytes = std::move(bytes);
-  grown.ops_ = &rtItemOps[int(Kind::StringRef)];
   grown.kind_ = Kind::StringRef;
   grown.u_.ref = {nullptr, 0, buffer};
   *this = std::move(grown);

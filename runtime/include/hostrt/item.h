@@ -2,14 +2,16 @@
 //
 // Every value that crosses between the application, the runtime and a plug-in is
 // an Item: nil, logical, integer, floating-point number, 8-bit byte string, 1-based
-// array or object. An Item is a small value type (40 bytes on 64-bit targets) with
+// array or object. An Item is a small value type (32 bytes on 64-bit targets) with
 // reference semantics for the heap kinds: copying an array or object item shares
 // it, copying a string shares its buffer until one side appends (copy on write).
 //
-// Each item carries the operation table of its kind. Items made at run time get
-// it at construction. Literal items that a library keeps in its static data are
-// built by a constexpr constructor with no table at all; the library's load
-// handler gives them theirs (rtInitLiteral) before any of its code uses them.
+// Each item works through the operation table of its kind, which the runtime
+// exports; the item records its kind and whether it has been given the table.
+// Items made at run time have it from construction. Literal items that a
+// library keeps in its static data are built by a constexpr constructor with
+// no table at all; the library's load handler gives them theirs
+// (rtInitLiteral) before any of its code uses them.
 // Any use of a literal that was never given its table is a runtime error, so a
 // library that skipped its load step fails loudly instead of misbehaving.
 //
@@ -85,13 +87,13 @@ class HOSTRT_API Item {
  public:
   static constexpr size_t kInlineCapacity = 23;
 
-  Item() noexcept : ops_(&rtItemOps[0]), kind_(Kind::Nil), u_() {}  // nil
-  Item(const Item& other) : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
-    if (!ops_) other.checkOps();
+  Item() noexcept : kind_(Kind::Nil), loaded_(true), u_() {}  // nil
+  Item(const Item& other) : kind_(other.kind_), loaded_(other.loaded_), u_(other.u_) {
+    if (!loaded_) other.checkOps();
     retain();
   }
-  Item(Item&& other) noexcept : ops_(other.ops_), kind_(other.kind_), u_(other.u_) {
-    if (ops_) other.becomeNil();  // a literal owns no storage: leave it as it is
+  Item(Item&& other) noexcept : kind_(other.kind_), loaded_(other.loaded_), u_(other.u_) {
+    if (loaded_) other.becomeNil();  // a literal owns no storage: leave it as it is
   }
   // Assignment takes the new value before it lets go of the old one, so an
   // item may be assigned a value that only the old one keeps alive (an
@@ -110,18 +112,18 @@ class HOSTRT_API Item {
 
   // Literal items for a library's static data: no operation table until
   // rtInitLiteral gives them one.
-  constexpr Item(LiteralTag, std::nullptr_t) : ops_(nullptr), kind_(Kind::Nil), u_() {}
-  constexpr Item(LiteralTag, bool value) : ops_(nullptr), kind_(Kind::Logical), u_() {
+  constexpr Item(LiteralTag, std::nullptr_t) : kind_(Kind::Nil), loaded_(false), u_() {}
+  constexpr Item(LiteralTag, bool value) : kind_(Kind::Logical), loaded_(false), u_() {
     u_.logical = value;
   }
-  constexpr Item(LiteralTag, int value) : ops_(nullptr), kind_(Kind::Integer), u_() {
+  constexpr Item(LiteralTag, int value) : kind_(Kind::Integer), loaded_(false), u_() {
     u_.integer = value;
   }
-  constexpr Item(LiteralTag, double value) : ops_(nullptr), kind_(Kind::Float), u_() {
+  constexpr Item(LiteralTag, double value) : kind_(Kind::Float), loaded_(false), u_() {
     u_.real = value;
   }
   template <size_t N>
-  constexpr Item(LiteralTag, const char (&text)[N]) : ops_(nullptr), kind_(), u_() {
+  constexpr Item(LiteralTag, const char (&text)[N]) : kind_(), loaded_(false), u_() {
     constexpr size_t len = N - 1;
     if constexpr (len <= kInlineCapacity) {
       kind_ = Kind::StringInline;
@@ -144,8 +146,8 @@ class HOSTRT_API Item {
   static Item object(Object* object);  // takes one more reference to the object
 
   Kind kind() const { return kind_; }
-  const ItemOps* ops() const { return ops_; }
-  bool hasOps() const { return ops_ != nullptr; }
+  const ItemOps* ops() const { return loaded_ ? &rtItemOps[int(kind_)] : nullptr; }
+  bool hasOps() const { return loaded_; }
   const char* kindName() const;
 
   bool isNil() const { return kind_ == Kind::Nil; }
@@ -199,24 +201,24 @@ class HOSTRT_API Item {
     return kind_ == Kind::StringRef || kind_ == Kind::Array || kind_ == Kind::Object;
   }
   void release() noexcept {
-    if (ops_ && holdsStorage()) ops_->release(*this);
+    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(*this);
   }
   void retain() const {
-    if (ops_ && holdsStorage()) ops_->retain(*this);
+    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].retain(*this);
   }
   void swapWith(Item& other) noexcept {
-    std::swap(ops_, other.ops_);
+    std::swap(loaded_, other.loaded_);
     std::swap(kind_, other.kind_);
     std::swap(u_, other.u_);
   }
   void becomeNil() {
-    ops_ = &rtItemOps[0];
+    loaded_ = true;
     kind_ = Kind::Nil;
   }
   void checkOps() const;
 
-  const ItemOps* ops_;  // operation table of the kind; null for a literal not yet loaded
   Kind kind_;           // the kind, known even before the table is given
+  bool loaded_;         // has its kind's operation table; false for a literal not yet loaded
   Payload u_;           // the value
 };
 
