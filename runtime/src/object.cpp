@@ -3,6 +3,7 @@
 #include "hostrt/object.h"
 
 #include <mutex>
+#include <new>
 #include <shared_mutex>
 
 #include "call_context.h"
@@ -296,16 +297,29 @@ extern "C" Item* rtNewNil() { return new Item; }
 
 extern "C" void rtRelease(Item* item) { delete item; }
 
+Object* newInstanceStorage(Class* cls, uint32_t count) {
+  void* memory = ::operator new(sizeof(Object) + count * sizeof(Item));
+  auto* object = new (memory) Object;
+  object->refs = 0;
+  object->cls = cls;
+  for (uint32_t i = 0; i < count; ++i) new (&object->members()[i]) Item();
+  object->memberCount = count;
+  return object;
+}
+
+void deleteInstanceStorage(Object* o) {
+  for (uint32_t i = o->memberCount; i-- > 0;) o->members()[i].~Item();
+  o->~Object();
+  ::operator delete(static_cast<void*>(o));
+}
+
 extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* argv) {
   static const Name kInit("INIT");
   if (!cls || !cls->ended) {
     *result = raiseError(kErrorClassDefinition, "instance of an undefined class", "New");
     return;
   }
-  auto* object = new Object;
-  object->refs = 0;
-  object->cls = cls;
-  object->slots.resize(cls->instanceSlots);
+  Object* object = newInstanceStorage(cls, cls->instanceSlots);
   Item instance = Item::object(object);
   if (cls->methodIndex.count(kInit.symbol())) {
     Item ignored;
@@ -364,7 +378,7 @@ const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
 
 Item* memberStorage(const Item& object, const MemberSlot& slot) {
   if (slot.def->classLevel()) return &slot.def->owner->slots[slot.slot];
-  return &object.object()->slots[slot.slot];
+  return &object.object()->members()[slot.slot];
 }
 
 }  // namespace

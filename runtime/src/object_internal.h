@@ -16,13 +16,24 @@ namespace hostrt {
 
 class Class;
 
-// An instance, or the object part of a class.
+// An instance, or the object part of a class. An instance and its members
+// are one allocation (newInstanceStorage): the members follow the header.
 struct Object {
   std::atomic<int32_t> refs{1};  // items referring to this instance (unused for classes)
+  uint32_t memberCount = 0;      // an instance's members, after the header
   Class* cls = nullptr;          // the instance's class; for a class object, the class itself
   bool isClass = false;          // true for class objects, which live as long as the process
-  std::vector<Item> slots;       // instance members, or a class object's class-level members
+  std::vector<Item> slots;       // a class object's class-level members
+
+  // An instance's members.
+  Item* members() { return reinterpret_cast<Item*>(this + 1); }
 };
+static_assert(sizeof(Object) % alignof(Item) == 0, "members follow the header aligned");
+
+// A new instance of cls with `count` nil members and no references yet.
+Object* newInstanceStorage(Class* cls, uint32_t count);
+// Releases an instance's members and frees it.
+void deleteInstanceStorage(Object* o);
 
 struct MemberDef {
   uint32_t symbol;     // interned name
@@ -75,7 +86,9 @@ inline void retainObjectStorage(Object* o) {
   if (!o->isClass) o->refs.fetch_add(1, std::memory_order_relaxed);
 }
 inline void releaseObjectStorage(Object* o) {
-  if (!o->isClass && o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete o;
+  if (!o->isClass && o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    deleteInstanceStorage(o);
+  }
 }
 
 struct ItemAccess {
