@@ -11,7 +11,9 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
 packages+=(dpkg-dev file groff-base man-db python3-jsonschema)
 install_flags=(--no-install-recommends)
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+  # The 32-bit build and its wine, and the 64-bit build and wine64.
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+             g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
   install_flags=()  # wine is tested with the packages it recommends
 fi
 
