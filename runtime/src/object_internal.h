@@ -18,7 +18,7 @@ class Class;
 
 // An instance, or the object part of a class. An instance and its members
 // are one allocation (newInstanceStorage): the members follow the header.
-struct Object {
+struct alignas(Item) Object {
   std::atomic<int32_t> refs{1};  // items referring to this instance (unused for classes)
   uint32_t memberCount = 0;      // an instance's members, after the header
   Class* cls = nullptr;          // the instance's class; for a class object, the class itself
