@@ -412,7 +412,7 @@ TEST(RuntimeThreads, ClassLevelMembersAreReadAndAssignedWhole) {
     threads.emplace_back([&, t] {
       Item mine = embed::newInstance(cls);
       const std::string& value = *std::next(values.begin(), t % 2);
-      for (int i = 0; i < 2000; ++i) {
+      for (int i = 0; i < 20000; ++i) {
         if (t < 2) {
           embed::setMember(mine, "total", Item::string(value));
         } else {
