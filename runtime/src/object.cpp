@@ -286,12 +286,12 @@ void withdrawClasses(const std::function<bool(RtFunction)>& codeIsGone) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
   for (Class* cls : r.all) {
+    // Only a defined class can be registered; its index holds every method
+    // it runs, its own and the inherited ones.
+    if (!cls->ended) continue;
     bool gone = false;
     for (const auto& [symbol, method] : cls->methodIndex) {
       if (method->impl && codeIsGone(method->impl)) gone = true;
-    }
-    for (const MethodDef& method : cls->methods) {
-      if (method.impl && codeIsGone(method.impl)) gone = true;
     }
     if (!gone) continue;
     cls->withdrawn.store(true, std::memory_order_release);

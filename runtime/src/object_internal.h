@@ -68,7 +68,7 @@ class Class : public Object {
   uint32_t instanceSlots = 0;         // slots of an instance, inherited ones included
   uint32_t ownInstanceMembers = 0;    // instance members declared so far
   uint32_t ownClassMembers = 0;       // class-level members declared so far
-  bool ended = false;                 // definition ended: indexes are built
+  std::atomic<bool> ended{false};     // definition ended: indexes are built
   bool registered = false;            // findable by name
   std::atomic<bool> withdrawn{false}; // its library was unloaded: no more sends
   std::mutex classMembersMutex;       // guards the class-level members in slots
