@@ -1,6 +1,6 @@
 # Entry points for people and CI. Each target first makes sure the build tools are installed.
-.PHONY: all setup setup-windows build demo test test-default test-sanitize test-fuzz test-dist \
-        test-windows packages-linux dist bench clean
+.PHONY: all setup setup-windows build demo test test-default test-sanitize test-tsan test-fuzz \
+        test-dist test-windows packages-linux dist bench clean
 
 all: build
 
@@ -14,7 +14,7 @@ build: setup
 demo: build
 	@scripts/demo.sh build/default/bin
 
-test: test-default test-sanitize test-fuzz test-dist
+test: test-default test-sanitize test-tsan test-fuzz test-dist
 
 test-default: build
 	@ctest --preset default
@@ -23,6 +23,12 @@ test-sanitize: setup
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize
+
+# ThreadSanitizer over the tests that use threads.
+test-tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+	@ctest --preset tsan
 
 test-fuzz: setup
 	@cmake --preset fuzz >/dev/null

@@ -34,6 +34,35 @@ class OpenOrderFile {
   bool open_ = true;   // still to be cleaned up on unwinding
 };
 
+// The clipboard object while Clipboard holds it. Should a runtime error
+// unwind through Clipboard, the object is closed and destroyed, so that the
+// system clipboard is not left open.
+class OpenClipboard {
+ public:
+  OpenClipboard(const Item& board, const Name& close, const Name& destroy)
+      : board_(board), close_(close), destroy_(destroy) {}
+  ~OpenClipboard() {
+    if (!open_) return;
+    try {
+      hostrt::send(board_, close_);
+      hostrt::send(board_, destroy_);
+    } catch (...) {
+      // Already unwinding; the first error is the one the caller sees.
+    }
+  }
+  OpenClipboard(const OpenClipboard&) = delete;
+  OpenClipboard& operator=(const OpenClipboard&) = delete;
+
+  // Closed and destroyed by its owner from here on.
+  void handOver() { open_ = false; }
+
+ private:
+  Item board_;            // the clipboard object
+  const Name& close_;     // its messages
+  const Name& destroy_;
+  bool open_ = true;      // still to be given back on unwinding
+};
+
 }  // namespace
 
 // text2File(name, text): replaces the file by exactly the text. True when the
@@ -64,7 +93,9 @@ void text2File(Item* result, int argc, const Item* argv) {
 }
 
 // Clipboard(text): puts the text on the clipboard ("" for nil). The outcome
-// is not looked at; the clipboard object lives only within this call.
+// is not looked at; the clipboard object lives only within this call, and the
+// system clipboard is given back on every path: should a runtime error unwind
+// between open and close, the object is closed and destroyed on the way out.
 void clipboard(Item* result, int argc, const Item* argv) {
   using namespace hostrt;
   static const Name kNew("New"), kCreate("create"), kOpen("open"), kClear("clear"),
@@ -73,10 +104,12 @@ void clipboard(Item* result, int argc, const Item* argv) {
   Item board = send(Call(SYSCLIPBOARD)(), kNew);
   Item text = f.param(1);
   if (exactlyEqual(text, lit::kNil)) text = lit::kEmpty;
+  OpenClipboard guard(board, kClose, kDestroy);
   send(board, kCreate);
   send(board, kOpen);
   send(board, kClear);
   send(board, kSetBuffer, {text});
+  guard.handOver();
   send(board, kClose);
   send(board, kDestroy);
   board = lit::kNil;

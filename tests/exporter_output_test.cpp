@@ -131,5 +131,14 @@ TEST(Clipboard, PutsTheTextOrTheEmptyStringThereAndReturnsNil) {
   EXPECT_EQ(embed::clipboardText(), "");
 }
 
+// A runtime error between open and close (setBuffer refuses a number) must
+// not leave the clipboard open: the next Clipboard call can open it again.
+TEST(Clipboard, AnUnwindBetweenOpenAndCloseGivesTheClipboardBack) {
+  Item self = exporter();
+  EXPECT_THROW(inspect::send(self, "Clipboard", {num(5)}), hostrt::RuntimeError);
+  inspect::send(self, "Clipboard", {str("C:\\out\\after.txt")});
+  EXPECT_EQ(embed::clipboardText(), "C:\\out\\after.txt");
+}
+
 }  // namespace
 }  // namespace velmoran::testing
