@@ -11,6 +11,9 @@
 //
 //   command_bench [SIZE...]     (default: 100 10000 100000 1000000; options
 //                               meant for Google Benchmark are ignored)
+//
+// The environment variable VELMORAN_SEND, when set, names the velmoran-send
+// to measure instead of this build's.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,7 +42,10 @@ struct Run {
 using Command = std::vector<std::string> (*)(const fs::path& order, const fs::path& dir);
 
 std::vector<std::string> ours(const fs::path& order, const fs::path& dir) {
-  return {VELMORAN_SEND_PATH, "--export-dir", dir.string(), order.string()};
+  // VELMORAN_SEND names another build's program to measure, an earlier one say.
+  const char* program = std::getenv("VELMORAN_SEND");
+  return {program && *program ? program : VELMORAN_SEND_PATH, "--export-dir", dir.string(),
+          order.string()};
 }
 
 std::vector<std::string> script(const fs::path& order, const fs::path& dir) {
