@@ -113,6 +113,7 @@ TEST(Text2File, AWriteThatStopsPartwayGivesFalseAndLeavesNoFile) {
   TempDir dir;
   writeFile(dir.orderFile(), "an earlier order");
   EXPECT_EQ(writeUnderSizeLimit(dir, 100, std::string(5000, 'x')), "false:none");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // nor a temporary file
 }
 
 TEST(Text2File, AWriteWithinTheLimitSucceeds) {
