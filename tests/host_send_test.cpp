@@ -175,7 +175,7 @@ TEST_F(HostSend, ValuesReachTheRecordsAsTheyAre) {
        "ORDDTLA              0000003 " + kEnd + "ORDDTLB              0000010 " + kEnd},
       {R"({"lines": 1, "orderPos": [{"partNo": "A"}, {"partNo": "B"}]})",
        "ORDDTLA              0000000 " + kEnd},
-      {R"({"orderPos": [{"partNo": "A", "missionNo": null, "remark": "Eilt"}],
+      {R"({"orderPos": [{"partNo": "A", "missionNo": " \t", "remark": "Eilt"}],
            "supplier": {"name": "Velmoran", "dealernumber": 17}, "orderNo": [1, [2]]})",
        "ORDDTLA              0000000 Eilt" + kEnd},
   };
@@ -198,24 +198,22 @@ TEST_F(HostSend, NoPositionsExitsThreeAndTouchesNothing) {
   }
 }
 
-TEST_F(HostSend, WriteFailureExitsOneAndLeavesNoOrderFile) {
+TEST_F(HostSend, WriteFailureExitsOneSaysWhyAndLeavesNoOrderFile) {
   const fs::path missing = dir() / "missing";
   Outcome r = run(kProgram, {"--export-dir", missing.string(), "-"}, dir(),
               orderWith(R"({"partNo": "A"})"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kFailed + missing.string() + "\\velmoran.txt\n");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "velmoran-send: cannot write " + missing.string() +
+                       "\\velmoran.txt: No such file or directory\n");
   EXPECT_TRUE(entries().empty());
 }
 
 TEST_F(HostSend, RuntimeErrorsExitFourAndTouchNothing) {
   writeEarlierOrderFile();
   const std::regex line(R"(velmoran-send: [^\n]+ \(@VELMORANORDER@I@SEND, line [0-9]+\)\n)");
-  for (const std::string& json : {orderWith(R"({"partNo": "A", "quantity": "viel"})"),
-                                  orderWith(R"({"partNo": "A", "missionNo": 1234567})"),
-                                  orderWith(R"({"partNo": "A", "missionNo": "7"})"),
-                                  std::string(R"({"order": {"lines": 3, "orderPos": [{}]}})"),
-                                  std::string(R"({"order": {"lines": "1", "orderPos": [{}]}})")}) {
+  for (const std::string& json : {orderWith(R"({"partNo": "A", "missionNo": 1234567})"),
+                                  orderWith(R"({"partNo": "A", "quantity": -12345678})")}) {
     Outcome r = send(json);
     EXPECT_EQ(r.status, 4) << json;
     EXPECT_EQ(r.out, "");
@@ -255,8 +253,8 @@ TEST_F(HostSend, InputErrorsExitTwoAndTouchNothing) {
       {{}, orderWith(R"({}, {"colour": 1})"), "order.orderPos[2].colour: unknown key"},
       {{}, R"({"order": {"orderPos": {"partNo": "A"}}})", "order.orderPos: must be an array"},
       {{}, orderWith(R"("A")"), "order.orderPos[1]: must be an object"},
-      {{}, orderWith(R"({"remark": {"text": "a"}})"), "order.orderPos[1].remark: an object"},
-      {{}, orderWith(R"({"remark": [1, {}]})"), "order.orderPos[1].remark[2]: an object"},
+      {{}, orderWith(R"({"description": {"text": "a"}})"), "order.orderPos[1].description: an object"},
+      {{}, orderWith(R"({"description": [1, {}]})"), "order.orderPos[1].description[2]: an object"},
       {{}, R"({"order": {"supplier": {"nam": "x"}}})", "order.supplier.nam: unknown key"},
       {{}, R"({"order": {"orderNo": {"a": 1}}})", "order.orderNo: an object"},
       {{}, R"({"order": {}, "param": {"export": "x"}})", "param.export: unknown key"},
@@ -312,6 +310,121 @@ TEST_F(HostSend, PluginIsFoundBesideTheProgramOrInLib) {
   Outcome installed = run(program, args, dir(), json);
   EXPECT_EQ(installed.status, 0) << installed.err;
   EXPECT_EQ(readFile(orderFile()), "ORDDTLA              0000000 " + kEnd);
+}
+
+TEST_F(HostSend, MembersThePluginReadsAreCheckedBeforeSending) {
+  const struct {
+    std::string order;
+    const char* message;  // the whole stderr line after "velmoran-send: "
+  } cases[] = {
+      {orderWith(R"({}, {}, {"quantity": "5"})"),
+       R"(order.orderPos[3].quantity: expected a number, got the string "5")"},
+      {orderWith(R"({"quantity": null})"), "order.orderPos[1].quantity: expected a number, got null"},
+      {orderWith(R"({"quantity": true})"),
+       "order.orderPos[1].quantity: expected a number, got the boolean true"},
+      {orderWith(R"({"partNo": 123})"), "order.orderPos[1].partNo: expected a string, got the number 123"},
+      {orderWith(R"({"PartNo": ["A"]})"), "order.orderPos[1].PartNo: expected a string, got an array"},
+      {orderWith(R"({"remark": {}})"), "order.orderPos[1].remark: expected a string, got an object"},
+      {orderWith(R"({"missionNo": "4711"})"),
+       R"(order.orderPos[1].missionNo: expected a number or a blank string, got the string "4711")"},
+      {orderWith(R"({"missionNo": null})"),
+       "order.orderPos[1].missionNo: expected a number or a blank string, got null"},
+      {orderWith(R"({"remark": "a\nb"})"),
+       R"(order.orderPos[1].remark: expected a string without control characters other than tab, got the string "a\nb")"},
+      {orderWith(R"({"partNo": "A\u0000"})"),
+       R"(order.orderPos[1].partNo: expected a string without control characters other than tab, got the string "A\u0000")"},
+      {orderWith(R"({"missionNo": " \r"})"),
+       R"(order.orderPos[1].missionNo: expected a string without control characters other than tab, got the string " \r")"},
+      {orderWith(R"({"remark": "\u0085"})"), "order.orderPos[1].remark: expected a string without control"},
+      {R"({"order": {"lines": "1", "orderPos": [{}]}})",
+       R"(order.lines: expected a whole number, got the string "1")"},
+      {R"({"order": {"lines": 1.5, "orderPos": [{}]}})",
+       "order.lines: expected a whole number, got the number 1.5"},
+      {R"({"order": {"orderPos": [{}], "LINES": 2}})",
+       "order.LINES: expected a whole number no greater than the number of positions (1), got the "
+       "number 2"},
+      {R"({"order": {"lines": 1}})",
+       "order.lines: expected a whole number no greater than the number of positions (0), got the "
+       "number 1"},
+  };
+  for (const auto& c : cases) {
+    writeEarlierOrderFile();
+    Outcome r = send(c.order);
+    EXPECT_EQ(r.status, 2) << c.order;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(std::string("velmoran-send: ") + c.message, 0), 0u) << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+  // A long string is shown cut short, a tab is no control character here.
+  Outcome longText = send(orderWith(R"({"remark": ")" + std::string(100, 'x') + R"(\n"})"));
+  EXPECT_NE(longText.err.find("got the string \"" + std::string(37, 'x') + "...\"\n"),
+            std::string::npos) << longText.err;
+  Outcome tab = send(orderWith(R"({"partNo": "A\tB", "quantity": 2.0, "missionNo": ""})"));
+  EXPECT_EQ(tab.status, 0) << tab.err;
+}
+
+TEST_F(HostSend, FewerLinesThanPositionsSendsThemWithAWarning) {
+  Outcome r = send(R"({"order": {"lines": 2.0, "orderPos": [{"partNo": "A"}, {"partNo": "B"},
+                                                           {"partNo": "C"}]}})");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kWritten + orderFileName() + "\n");
+  EXPECT_EQ(r.err, "velmoran-send: order.lines: only the first 2.0 of the 3 positions are sent\n");
+  EXPECT_EQ(readFile(orderFile()),
+            "ORDDTLA              0000000 " + kEnd + "ORDDTLB              0000000 " + kEnd);
+}
+
+TEST_F(HostSend, HostileInputIsRefusedWithoutHarm) {
+  const std::string good = orderWith(R"({"partNo": "A"})");
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    const char* message;
+  } cases[] = {
+      {{}, R"({"order": {"orderNo": )" + deep + R"(, "lines": 0}})",
+       "invalid JSON at line 1, column 121: objects and arrays nested more than 100 levels deep"},
+      {{}, R"({"a": ")" + deep + R"("})", "a: unknown key"},  // brackets in a string are no nesting
+      {{}, good + std::string(1, '\0'), "invalid JSON at line 1, column 43: a NUL byte"},
+      {{}, good + std::string(1, '\0') + "{}", "a NUL byte"},
+      {{}, good + "\n{}", "invalid JSON at line 2, column 1"},
+      {{}, good + " x", "expected end of input"},
+      {{"--max-input-size", "41"}, good, "standard input: larger than 41 bytes (see --max-input-size)"},
+      {{"--max-input-size", "1k"}, std::string(5000, ' ') + good, "larger than 1024 bytes"},
+      {{"--max-input-size", "5x"}, good, R"(--max-input-size: "5x" is not a byte count)"},
+      {{"--max-input-size", "-1"}, good, "is not a byte count"},
+  };
+  for (const auto& c : cases) {
+    writeEarlierOrderFile();
+    Outcome r = send(c.input, c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+  EXPECT_EQ(send(good, {"--max-input-size", "42"}).status, 0);  // the limit itself is allowed
+  writeFile(root_ / "order.json", std::string(2000, ' ') + good);
+  Outcome file = run(kProgram, {"--max-input-size", "1K", (root_ / "order.json").string()}, dir());
+  EXPECT_EQ(file.status, 2);
+  EXPECT_NE(file.err.find("order.json: larger than 1024 bytes"), std::string::npos) << file.err;
+}
+
+TEST_F(HostSend, StandardOutputThatCannotBeWrittenIsAnError) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full to write to";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int out = open("/dev/full", O_WRONLY);
+    int err = open((root_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    execl(kProgram.c_str(), kProgram.c_str(), "--help", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  EXPECT_EQ(readFile(root_ / "stderr"),
+            "velmoran-send: cannot write standard output: No space left on device\n");
 }
 
 }  // namespace
