@@ -121,6 +121,14 @@ TEST(Text2File, AWriteWithinTheLimitSucceeds) {
   EXPECT_EQ(writeUnderSizeLimit(dir, 100, std::string(100, 'x')), "true:left");
 }
 
+TEST(Text2File, ARuntimeErrorWhileWritingLeavesNoFileBehind) {
+  TempDir dir;
+  writeFile(dir.orderFile(), "an earlier order");
+  EXPECT_THROW(inspect::send(exporter(), "text2File", {str(dir.orderFileName()), num(5)}),
+               hostrt::RuntimeError);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // neither the file nor a temporary one
+}
+
 TEST(Clipboard, PutsTheTextOrTheEmptyStringThereAndReturnsNil) {
   Item self = exporter();
   EXPECT_TRUE(inspect::send(self, "Clipboard", {str("C:\\out\\velmoran.txt")}).isNil());

@@ -3,13 +3,18 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -425,6 +430,118 @@ TEST_F(HostSend, StandardOutputThatCannotBeWrittenIsAnError) {
   EXPECT_EQ(WEXITSTATUS(status), 5);
   EXPECT_EQ(readFile(root_ / "stderr"),
             "velmoran-send: cannot write standard output: No space left on device\n");
+}
+
+// An order of n positions with part numbers "<tag><i>", and the order file
+// it makes.
+std::string bigOrder(char tag, int n, std::string* file) {
+  std::string json = R"({"order": {"orderPos": [)";
+  file->clear();
+  for (int i = 0; i < n; ++i) {
+    std::string partNo = tag + std::to_string(i);
+    std::string quantity = std::to_string(i % 1000);
+    json += (i ? ", " : "") + std::string(R"({"partNo": ")") + partNo + R"(", "quantity": )" +
+            quantity + "}";
+    *file += "ORDDTL" + partNo + std::string(15 - partNo.size(), ' ') +
+             std::string(7 - quantity.size(), '0') + quantity + " " + kEnd;
+  }
+  return json + "]}}";
+}
+
+// Starts the program on an order file in `dir`, its output into files
+// named by `tag` beside the directory; returns its process.
+pid_t start(const fs::path& dir, const fs::path& order, const std::string& tag,
+            rlim_t fileSizeLimit = RLIM_INFINITY) {
+  const std::string out = (dir.parent_path() / (tag + ".out")).string();
+  const std::string err = (dir.parent_path() / (tag + ".err")).string();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    rlimit limit{fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    execl(kProgram.c_str(), kProgram.c_str(), "--export-dir", dir.c_str(), order.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+bool temporaryFileIn(const fs::path& dir) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    if (e.path().extension() == ".tmp") return true;
+  }
+  return false;
+}
+
+TEST_F(HostSend, ASignalWhileWritingLeavesTheOrderFileAbsentOrComplete) {
+  std::string whole;
+  writeFile(root_ / "order.json", bigOrder('P', 100000, &whole));
+  const fs::path name = orderFile();
+  // What a killed sender may leave: its temporary file, velmoran.txt.<pid>.<n>.tmp.
+  const std::regex leftover(R"(velmoran\.txt\.[0-9]+\.[0-9]+\.tmp)");
+  int caughtWriting = 0;
+  for (int sig : {SIGKILL, SIGTERM, SIGXFSZ}) {
+    writeEarlierOrderFile();
+    pid_t pid = start(dir(), root_ / "order.json", "signal", sig == SIGXFSZ ? 16384 : RLIM_INFINITY);
+    bool writing = false;
+    for (int i = 0; i < 200000 && !writing && waitpid(pid, nullptr, WNOHANG) == 0; ++i) {
+      writing = temporaryFileIn(dir());
+      if (!writing) usleep(100);
+    }
+    if (writing && sig != SIGXFSZ) kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (writing && WIFSIGNALED(status)) ++caughtWriting;
+    if (fs::exists(name)) {
+      EXPECT_EQ(readFile(name), whole) << "signal " << sig;
+    }
+    for (const std::string& entry : entries()) {
+      if (entry != "velmoran.txt") {
+        EXPECT_TRUE(std::regex_match(entry, leftover)) << entry;
+        fs::remove(dir() / entry);
+      }
+    }
+  }
+  EXPECT_GT(caughtWriting, 0) << "no signal struck while the order file was being written";
+}
+
+TEST_F(HostSend, TwoSendersAtOnceLeaveOneWholeOrder) {
+  std::string fileA, fileB;
+  writeFile(root_ / "a.json", bigOrder('A', 50000, &fileA));
+  writeFile(root_ / "b.json", bigOrder('B', 50000, &fileB));
+  for (int round = 0; round < 3; ++round) {
+    pid_t a = start(dir(), root_ / "a.json", "a");
+    pid_t b = start(dir(), root_ / "b.json", "b");
+    int statusA = 0, statusB = 0;
+    waitpid(a, &statusA, 0);
+    waitpid(b, &statusB, 0);
+    EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0) << readFile(root_ / "a.err");
+    EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0) << readFile(root_ / "b.err");
+    std::string result = readFile(orderFile());
+    EXPECT_TRUE(result == fileA || result == fileB) << result.size() << " bytes";
+    EXPECT_EQ(entries(), std::set<std::string>{"velmoran.txt"});
+  }
+}
+
+TEST_F(HostSend, AFullFileSystemSaysSoAndLeavesNothing) {
+  const fs::path small = root_ / "small";
+  fs::create_directory(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                 << "): needs root with CAP_SYS_ADMIN";
+  }
+  std::string whole;
+  const std::string json = bigOrder('F', 5000, &whole);  // about 160 KB of order file
+  writeFile(small / "velmoran.txt", "earlier" + kEnd);
+  Outcome r = run(kProgram, {"--export-dir", small.string(), "-"}, dir(), json);
+  const std::string name = small.string() + "\\velmoran.txt";
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kFailed + name + "\n");
+  EXPECT_EQ(r.err, "velmoran-send: cannot write " + name + ": No space left on device\n");
+  EXPECT_TRUE(fs::is_empty(small));
+  umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace
