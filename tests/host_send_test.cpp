@@ -477,7 +477,7 @@ bool temporaryFileIn(const fs::path& dir) {
 
 TEST_F(HostSend, ASignalWhileWritingLeavesTheOrderFileAbsentOrComplete) {
   std::string whole;
-  writeFile(root_ / "order.json", bigOrder('P', 100000, &whole));
+  writeFile(root_ / "order.json", bigOrder('P', 40000, &whole));
   const fs::path name = orderFile();
   // What a killed sender may leave: its temporary file, velmoran.txt.<pid>.<n>.tmp.
   const std::regex leftover(R"(velmoran\.txt\.[0-9]+\.[0-9]+\.tmp)");
@@ -509,8 +509,8 @@ TEST_F(HostSend, ASignalWhileWritingLeavesTheOrderFileAbsentOrComplete) {
 
 TEST_F(HostSend, TwoSendersAtOnceLeaveOneWholeOrder) {
   std::string fileA, fileB;
-  writeFile(root_ / "a.json", bigOrder('A', 50000, &fileA));
-  writeFile(root_ / "b.json", bigOrder('B', 50000, &fileB));
+  writeFile(root_ / "a.json", bigOrder('A', 10000, &fileA));
+  writeFile(root_ / "b.json", bigOrder('B', 10000, &fileB));
   for (int round = 0; round < 3; ++round) {
     pid_t a = start(dir(), root_ / "a.json", "a");
     pid_t b = start(dir(), root_ / "b.json", "b");
