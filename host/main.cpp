@@ -63,6 +63,7 @@ int succeed(int status, const std::string& text) {
 
 // The system's text for an error code that FERROR gave.
 std::string systemReason(int code) {
+  if (code == 0) return "no reason given by the system";
 #if defined(_WIN32)
   char buf[512];
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
