@@ -7,30 +7,28 @@ namespace velmoran {
 
 namespace {
 
-// The order file while text2File holds it open. Should a runtime error unwind
-// through text2File, the handle is closed and the unfinished file erased, so
-// that no half-written order file stays behind.
-class OpenOrderFile {
+// The temporary file while text2File holds it open. Should a runtime error
+// unwind through text2File, it is closed, which removes it, so that nothing
+// half-written stays behind.
+class OpenTempFile {
  public:
-  OpenOrderFile(const Item& name, const Item& handle) : name_(name), handle_(handle) {}
-  ~OpenOrderFile() {
+  explicit OpenTempFile(const Item& handle) : handle_(handle) {}
+  ~OpenTempFile() {
     if (!open_) return;
     try {
       Call{hostrt::FCLOSE}(handle_);
-      Call{hostrt::FERASE}(name_);
     } catch (...) {
       // Already unwinding; the first error is the one the caller sees.
     }
   }
-  OpenOrderFile(const OpenOrderFile&) = delete;
-  OpenOrderFile& operator=(const OpenOrderFile&) = delete;
+  OpenTempFile(const OpenTempFile&) = delete;
+  OpenTempFile& operator=(const OpenTempFile&) = delete;
 
-  // The file is closed by its owner from here on.
+  // The file is committed or closed by its owner from here on.
   void handOver() { open_ = false; }
 
  private:
-  Item name_;          // the file's name
-  Item handle_;        // the handle FCREATE returned
+  Item handle_;        // the handle FCREATETEMP returned
   bool open_ = true;   // still to be cleaned up on unwinding
 };
 
@@ -66,8 +64,15 @@ class OpenClipboard {
 }  // namespace
 
 // text2File(name, text): replaces the file by exactly the text. True when the
-// whole text was written and the file closed; otherwise false, and no file of
-// that name is left. An earlier file of that name is erased first in any case.
+// whole text was written and the file put in place; otherwise false, and no
+// file of that name is left. An earlier file of that name is erased first in
+// any case, so that after a failure none is mistaken for this one.
+//
+// The text goes to a temporary file beside the named one, which FCOMMIT
+// flushes to disk and renames over the name in one step: at every instant
+// the named file is absent or complete, whatever signal or failure strikes,
+// and of two writers at once the last rename wins with a whole file. After a
+// failure FERROR tells the system's reason.
 void text2File(Item* result, int argc, const Item* argv) {
   using namespace hostrt;
   MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@TEXT2FILE", 2, argc, argv);
@@ -75,18 +80,19 @@ void text2File(Item* result, int argc, const Item* argv) {
   const Item& text = f.param(2);
   Item written = lit::kTrue;
   Call{FERASE}(fileName);
-  Item handle = Call(FCREATE)(fileName, lit::kZero);
+  Item handle = Call(FCREATETEMP)(fileName);
   if (equal(handle, lit::kMinusOne)) {
     written = lit::kFalse;
   } else {
-    OpenOrderFile guard(fileName, handle);
+    OpenTempFile guard(handle);
     Item count = Call(FWRITE)(handle, text);
     bool complete = equal(count, Call(LEN)(text));
     guard.handOver();
-    bool closed = isTrue(Call(FCLOSE)(handle));
-    if (!complete || !closed) {
+    // A short write leaves FCOMMIT the write's error: it removes the file.
+    bool committed = isTrue(Call(FCOMMIT)(handle));
+    if (!complete || !committed) {
       written = lit::kFalse;
-      Call{FERASE}(fileName);
+      if (committed) Call{FERASE}(fileName);
     }
   }
   rtReturnItem(result, &written);

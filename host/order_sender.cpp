@@ -15,10 +15,15 @@ SendOutcome sendOrder(const OrderRecords& records) {
   try {
     Item exporter = embed::newInstance(embed::callFunction("VELMORANORDER"));
     Item result = embed::send(exporter, "send", {records.order, records.param});
+    // Read at once: the file functions' error of this thread's last call.
+    Item error = embed::callFunction("FERROR");
     Item message = embed::send(exporter, "getResultMessage");
     std::string text(message.isString() ? message.str() : "");
     if (result.isNil()) return {kExitNoPositions, text};
-    if (result.isLogical()) return {result.asLogical() ? kExitWritten : kExitNotWritten, text};
+    if (result.isLogical() && result.asLogical()) return {kExitWritten, text};
+    if (result.isLogical()) {
+      return {kExitNotWritten, text, error.isInteger() ? int(error.asInteger()) : 0};
+    }
     return {kExitRuntimeError, std::string("send returned a ") + result.kindName() +
                                    " instead of a logical value or nil"};
   } catch (const hostrt::RuntimeError& error) {

@@ -16,11 +16,13 @@ enum ExitStatus : int {
   kExitInputError = 2,    // usage or input error; nothing was sent
   kExitNoPositions = 3,   // send returned nil: the order has no positions
   kExitRuntimeError = 4,  // a runtime error unwound out of the plug-in
+  kExitOutputError = 5,   // standard output could not be written
 };
 
 struct SendOutcome {
   ExitStatus status;
-  std::string text;  // the result message; for kExitRuntimeError the error
+  std::string text;     // the result message; for kExitRuntimeError the error
+  int systemError = 0;  // kExitNotWritten: FERROR after the send, why the file was not written
 };
 
 // Creates a VelmoranOrder, sends it the records and reads its result
