@@ -180,40 +180,40 @@ extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
   *result = Item::integer(int64_t(written));
 }
 
-extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FCLOSE", argc, argv, result);
+
+namespace {
+
+// The ending functions FCLOSE and FCOMMIT: the handle leaves the table, then
+// `finish` closes the file under its lock and gives the error code that
+// FERROR reports. The result is true when that code is 0.
+template <typename Finish>
+void endFile(const char* function, Item* result, int argc, const Item* argv, Finish finish) {
+  FunctionArgs args(function, argc, argv, result);
   double handle = 0;
   if (!args.loaded() || !args.number(1, &handle)) return;
   std::shared_ptr<OpenFile> file = findHandle(args.at(1), true);
   if (!file) {
     lastError = fs::kBadHandle;
-    *result = Item::logical(false);
-    return;
+  } else {
+    std::lock_guard<std::mutex> lock(file->mutex);
+    lastError = finish(*file);
   }
-  std::lock_guard<std::mutex> lock(file->mutex);
-  lastError = closeFile(*file);
   *result = Item::logical(lastError == 0);
 }
 
+}  // namespace
+
+extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
+  endFile("FCLOSE", result, argc, argv, closeFile);
+}
+
 extern "C" void FCOMMIT(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FCOMMIT", argc, argv, result);
-  double handle = 0;
-  if (!args.loaded() || !args.number(1, &handle)) return;
-  std::shared_ptr<OpenFile> file = findHandle(args.at(1), true);
-  if (!file) {
-    lastError = fs::kBadHandle;
-    *result = Item::logical(false);
-    return;
-  }
-  std::lock_guard<std::mutex> lock(file->mutex);
-  if (file->tempName.empty()) {
-    lastError = fs::flush(file->file);
-    int closed = closeFile(*file);
-    if (lastError == 0) lastError = closed;
-  } else {
-    lastError = commitFile(*file);
-  }
-  *result = Item::logical(lastError == 0);
+  endFile("FCOMMIT", result, argc, argv, [](OpenFile& file) {
+    if (!file.tempName.empty()) return commitFile(file);
+    int flushed = fs::flush(file.file);
+    int closed = closeFile(file);
+    return flushed != 0 ? flushed : closed;
+  });
 }
 
 extern "C" void FERROR(Item* result, int, const Item*) { *result = Item::integer(lastError); }
