@@ -13,11 +13,18 @@
 #include <cstring>
 #include <string>
 
+#include "host/console.h"
 #include "host/options.h"
 #include "host/order_json.h"
 #include "host/order_sender.h"
 #include "host/plugin_loader.h"
 #include "hostrt/embed.h"
+
+#if defined(_WIN32)
+#include <vector>
+
+#include "host/utf16_win32.h"
+#endif
 
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
@@ -30,24 +37,44 @@ namespace {
 
 using namespace velmoran::host;
 
+constexpr uint32_t kUtf8 = 65001;  // the host's own texts are UTF-8
+
 // One line on stderr; control characters from the input become blanks.
-int fail(int status, std::string text) {
+void warn(std::string text) {
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   }
-  std::fprintf(stderr, "velmoran-send: %s\n", text.c_str());
+  writeText(stderr, "velmoran-send: " + text + "\n", kUtf8);
+}
+
+int fail(int status, std::string text) {
+  warn(std::move(text));
   return status;
 }
 
+// The plug-in's message, in the application's code page.
 int succeed(int status, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
+  writeText(stdout, text + "\n", hostrt::embed::codePage());
   return status;
+}
+
+// Opens the order file, named in UTF-8, for reading.
+int openInput(const std::string& name) {
+#if defined(_WIN32)
+  std::wstring wide;
+  if (!utf8ToUtf16(name, &wide)) {
+    errno = EINVAL;
+    return -1;
+  }
+  return _wopen(wide.c_str(), O_RDONLY | O_BINARY);
+#else
+  return open(name.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+#endif
 }
 
 // Reads the whole file, or standard input for "-".
 bool readInput(const std::string& name, std::string* text, std::string* error) {
-  int fd = name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+  int fd = name == "-" ? STDIN_FILENO : openInput(name);
   const std::string shown = name == "-" ? "standard input" : name;
   if (fd < 0) {
     *error = "cannot read " + shown + ": " + std::strerror(errno);
@@ -78,6 +105,10 @@ int run(const Options& options) {
     if (!build.ok()) return fail(kExitInputError, build.error);
     SendOutcome outcome = sendOrder(build.records);
     if (outcome.status == kExitRuntimeError) return fail(outcome.status, outcome.text);
+    if (outcome.status == kExitWritten && outcome.clipboardFailed) {
+      warn("the order file is written, but the path is not on the clipboard: "
+           "the clipboard could not be opened or did not take the text");
+    }
     return succeed(outcome.status, outcome.text);
   } catch (const hostrt::RuntimeError& e) {
     return fail(kExitRuntimeError, describe(e));
@@ -86,11 +117,11 @@ int run(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int velmoranSend(int argc, char** argv) {
   Options options;
   std::string error;
   switch (parseOptions(argc, argv, &options, &error)) {
-    case Command::kHelp: return std::fputs(usageText().c_str(), stdout), 0;
+    case Command::kHelp: return writeText(stdout, usageText(), kUtf8), 0;
     case Command::kVersion: return succeed(0, "velmoran-send " VELMORAN_VERSION);
     case Command::kError: return fail(kExitInputError, error);
     case Command::kSend: break;
@@ -101,3 +132,27 @@ int main(int argc, char** argv) {
     return fail(kExitRuntimeError, std::string("internal error: ") + e.what());
   }
 }
+
+#if defined(_WIN32)
+
+// The arguments as the user typed them, in UTF-16, then UTF-8 like every
+// other text of the host: the narrow arguments of main would be in the ANSI
+// code page, with best-fit substitutes for what it lacks ("ł" as "l").
+extern "C" int wmain(int argc, wchar_t** wargv) {
+  std::vector<std::string> args(size_t(argc > 0 ? argc : 0));
+  std::vector<char*> argv;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!utf16ToUtf8(wargv[i], &args[i])) {
+      return fail(kExitInputError, "argument " + std::to_string(i) + " is not valid Unicode");
+    }
+    argv.push_back(args[i].data());
+  }
+  argv.push_back(nullptr);
+  return velmoranSend(argc, argv.data());
+}
+
+#else
+
+int main(int argc, char** argv) { return velmoranSend(argc, argv); }
+
+#endif

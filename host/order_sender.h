@@ -21,10 +21,12 @@ enum ExitStatus : int {
 struct SendOutcome {
   ExitStatus status;
   std::string text;  // the result message; for kExitRuntimeError the error
+  bool clipboardFailed = false;  // text meant for the clipboard did not get there
 };
 
 // Creates a VelmoranOrder, sends it the records and reads its result
-// message. Runtime errors are caught and become kExitRuntimeError.
+// message. Runtime errors are caught and become kExitRuntimeError. The
+// records' code page, when they have one, becomes the runtime's.
 SendOutcome sendOrder(const OrderRecords& records);
 
 // "DESCRIPTION (PROCEDURE, line N)", or the description alone outside any method.
