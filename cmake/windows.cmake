@@ -1,4 +1,4 @@
-# What the 32-bit Windows build adds to the project (included from the
+# What a Windows build, 32-bit or 64-bit, adds to the project (included from the
 # top-level CMakeLists.txt when WIN32): velmoran.dll with its fixed exports,
 # the compiler's runtime DLLs beside our binaries, and the header-only
 # packages the host needs, found without the Linux package search paths.
@@ -6,7 +6,7 @@
 # velmoran.dll, not libvelmoran.dll; binding/velmoran.def lists its exports.
 set_target_properties(velmoran PROPERTIES PREFIX "")
 
-# The compiler's runtime DLLs (cmake/toolchain-mingw-i686.cmake) go beside
+# The compiler's runtime DLLs (cmake/toolchain-mingw.cmake) go beside
 # HOSTRT1.dll and velmoran.dll: a Windows machine needs them there, and the
 # tests run from that folder.
 # Debian ships them with debug information (libstdc++-6.dll: 21 MB); the

@@ -38,7 +38,7 @@ std::string usageText() {
          "  --codepage NAME   the code page of the records' strings (default CP1252;\n"
          "                    UTF-8 keeps the bytes)\n"
          "  --plugin PATH     the plug-in library (default: ") + kPluginFile + " beside this\n"
-         "                    program, or in ../lib)\n"
+         "                    program, or in ../lib/velmoran)\n"
          "  -h, --help        print this help and exit\n"
          "  -V, --version     print the version and exit\n"
          "\n"

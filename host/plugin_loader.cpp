@@ -26,7 +26,8 @@ std::string executableDir() {
 std::string defaultPluginPath() {
   std::string dir = executableDir();
   if (dir.empty()) return kPluginFile;
-  const std::string candidates[] = {dir + kPluginFile, dir + "../lib/" + kPluginFile};
+  const std::string candidates[] = {dir + kPluginFile, dir + "../lib/velmoran/" + kPluginFile,
+                                    dir + "../lib/" + kPluginFile};
   for (const std::string& path : candidates) {
     if (access(path.c_str(), F_OK) == 0) return path;
   }

@@ -8,9 +8,10 @@
 namespace velmoran::host {
 
 // Where the plug-in is looked for when no path is given: beside the
-// executable (the build tree), then in ../lib relative to it (an installed
-// layout). The first that exists; the first candidate when none does. On
-// Windows: beside the executable, and "" when its folder cannot be found.
+// executable (the build tree), then in ../lib/velmoran relative to it (the
+// installed layout), then in ../lib. The first that exists; the first
+// candidate when none does. On Windows: beside the executable, and "" when
+// its folder cannot be found.
 std::string defaultPluginPath();
 
 // Loads the library for the life of the process. False, with the reason in

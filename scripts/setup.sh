@@ -5,9 +5,15 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev)
+# Packaging and its tests: dpkg-shlibdeps and file for the .deb's Depends,
+# groff and man for the manual page, Debian's python3 with jsonschema for
+# the order schema.
+packages+=(dpkg-dev file groff-base man-db python3-jsonschema)
 install_flags=(--no-install-recommends)
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+  # The 32-bit build and its wine, and the 64-bit build and wine64.
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+             g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
   packages+=(locales)  # for the Russian locale below
   install_flags=()  # wine is tested with the packages it recommends
 fi

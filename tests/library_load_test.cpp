@@ -223,6 +223,22 @@ TEST(LoadedLibraryFresh, AWholeSendWorksThroughThePublicNames) {
   });
 }
 
+// embed::loadLibrary, as an application loads the plug-in: a bare file name
+// is a file in the current directory, never a library on the search path.
+TEST(LoadedLibraryFresh, LoadLibraryLoadsThePluginAndSaysWhyNot) {
+  VELMORAN_IN_FRESH_PROCESS({
+    std::string error;
+    EXPECT_FALSE(embed::loadLibrary("/nowhere/libvelmoran.so", &error));
+    EXPECT_NE(error.find("/nowhere/libvelmoran.so"), std::string::npos) << error;
+    EXPECT_FALSE(embed::loadLibrary("libc.so.6", &error));
+    EXPECT_NE(error.find("./libc.so.6"), std::string::npos) << error;
+    EXPECT_EQ(hostrt::rtModuleCount(), 0);
+    ASSERT_TRUE(embed::loadLibrary(VELMORAN_PLUGIN_PATH, &error)) << error;
+    EXPECT_EQ(hostrt::rtModuleCount(), 1);
+    EXPECT_TRUE(embed::callFunction("VELMORANORDER").isObject());
+  });
+}
+
 void mineDerivedFrom(Item* result, int argc, const Item* argv) {
   hostrt::MethodFrame f(hostrt::kFrameClassMethod, "@MINE@C@DERIVEDFROM", 0, argc, argv);
   *result = Item::string("mine");

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Prints the section, export and import tables of a 32-bit PE file and checks
-# them against expected values.
+# Prints the section, export and import tables of a PE file, 32-bit (PE32) or
+# 64-bit (PE32+), and checks them against expected values.
 #
 #   check-dll.sh FILE.dll [CHECK]...
 #
@@ -10,8 +10,9 @@
 #   --exports COUNT            exactly COUNT exports
 #   --imports DLL[,DLL...]     every imported DLL is in the list (case-insensitive;
 #                              the list may use shell globs, e.g. 'api-ms-win-*')
-#   --relocs NAME:OFF[,OFF...] the HIGHLOW base relocations inside section NAME sit
-#                              exactly at these offsets from the section start
+#   --relocs NAME:OFF[,OFF...] the address-wide base relocations (HIGHLOW in PE32,
+#                              DIR64 in PE32+) inside section NAME sit exactly at
+#                              these offsets from the section start
 #   --dump NAME                also print the section's bytes
 # Exit status: 0 when every check passes, 1 when one fails, 2 on usage errors.
 #
@@ -20,7 +21,7 @@
 set -euo pipefail
 
 OBJDUMP="${OBJDUMP:-i686-w64-mingw32-objdump}"
-usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [[ $# -ge 1 && "$1" != -h && "$1" != --help ]] || usage
 file="$1"; shift
 [[ -f "$file" ]] || { echo "check-dll.sh: no such file: $file" >&2; exit 2; }
@@ -40,11 +41,14 @@ nsym=$(u 4 $((pe + 16)))
 optsize=$(u 2 $((pe + 20)))
 opt=$((pe + 24))
 magic=$(u 2 "$opt")
-[[ "$magic" == 267 ]] || { echo "$file: not PE32 (optional header magic $magic)" >&2; exit 2; }
-imagebase=$(u 4 $((opt + 28)))
+case "$magic" in
+  267) format=PE32; imagebase=$(u 4 $((opt + 28))); reloc_type=HIGHLOW ;;
+  523) format=PE32+; imagebase=$(u 8 $((opt + 24))); reloc_type=DIR64 ;;
+  *) echo "$file: neither PE32 nor PE32+ (optional header magic $magic)" >&2; exit 2 ;;
+esac
 dllchars=$(u 2 $((opt + 70)))
-printf '%s: machine 0x%x, ImageBase 0x%08x, DllCharacteristics 0x%04x\n' \
-  "$file" "$machine" "$imagebase" "$dllchars"
+printf '%s: %s, machine 0x%x, ImageBase 0x%08x, DllCharacteristics 0x%04x\n' \
+  "$file" "$format" "$machine" "$imagebase" "$dllchars"
 
 declare -A sec_vsize sec_rva
 sec_names=()
@@ -78,8 +82,8 @@ mapfile -t imports < <(awk '/DLL Name:/ {print $3}' <<<"$priv")
 printf '\nImports:\n'
 printf '  %s\n' "${imports[@]}"
 
-# RVAs of the HIGHLOW fixups
-mapfile -t fixups < <(awk '/HIGHLOW/ {gsub(/[][]/, " "); for (i = 1; i <= NF; i++) if ($i == "offset") {print $(i + 2); break}}' <<<"$priv")
+# RVAs of the address-wide fixups
+mapfile -t fixups < <(awk -v type="$reloc_type" '$0 ~ type {gsub(/[][]/, " "); for (i = 1; i <= NF; i++) if ($i == "offset") {print $(i + 2); break}}' <<<"$priv")
 
 # --- Checks ----------------------------------------------------------------
 failed=0

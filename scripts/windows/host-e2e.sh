@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # velmoran-send.exe under wine, held against the Linux build.
 #
-#   host-e2e.sh WINDOWS_BUILD LINUX_BUILD
+#   host-e2e.sh [--arch win32|win64] WINDOWS_BUILD LINUX_BUILD
 #
 # 1. The end-to-end tests of velmoran-send (tests/host_send_test.cpp, as built
 #    in LINUX_BUILD) run velmoran-send.exe in place of the Linux program: every
@@ -12,12 +12,17 @@
 #    of code pages are sent by both programs into the same folder: exit
 #    status, stdout, stderr and the order file must be the same, byte for byte.
 #
-# WINDOWS_BUILD holds bin/velmoran-send.exe and the wine prefix; LINUX_BUILD
-# holds bin/velmoran-send and bin/host_send_test. Exit status 0 when all agree.
+# WINDOWS_BUILD holds bin/velmoran-send.exe and the wine prefix of --arch
+# (win32 by default); LINUX_BUILD holds bin/velmoran-send and
+# bin/host_send_test. Exit status 0 when all agree; 77 when programs of that
+# architecture cannot run here (see wine-env.sh).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-[[ $# -eq 2 ]] || { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+arch=win32
+if [[ "${1:-}" == --arch ]]; then arch="${2:-}"; shift 2 || true; fi
+[[ $# -eq 2 ]] || { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+"$here/wine-env.sh" --arch "$arch" --check
 win="$(cd "$1" && pwd)"
 linux="$(cd "$2" && pwd)"
 for f in "$win/bin/velmoran-send.exe" "$linux/bin/velmoran-send" "$linux/bin/host_send_test"; do
@@ -28,7 +33,7 @@ done
 wrapper="$win/velmoran-send-wine"
 cat >"$wrapper" <<EOF
 #!/bin/sh
-exec "$here/wine-env.sh" --prefix "$win/wineprefix" "$win/bin/velmoran-send.exe" "\$@"
+exec "$here/wine-env.sh" --arch $arch --prefix "$win/wineprefix" "$win/bin/velmoran-send.exe" "\$@"
 EOF
 chmod +x "$wrapper"
 

@@ -46,10 +46,11 @@ std::string pluginPath() {
   return exe.substr(0, exe.find_last_of("\\/") + 1) + "velmoran.dll";
 }
 
-const IMAGE_NT_HEADERS32* ntHeaders(const void* image) {
+// The headers of this program's own format: PE32 or PE32+.
+const IMAGE_NT_HEADERS* ntHeaders(const void* image) {
   auto* bytes = static_cast<const char*>(image);
   auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes);
-  return reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes + dos->e_lfanew);
+  return reinterpret_cast<const IMAGE_NT_HEADERS*>(bytes + dos->e_lfanew);
 }
 
 // The preferred base and the size of the image, from the file's headers.
@@ -61,7 +62,7 @@ Preferred preferredImage(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<char> head(4096);
   in.read(head.data(), std::streamsize(head.size()));
-  const IMAGE_NT_HEADERS32* nt = ntHeaders(head.data());
+  const IMAGE_NT_HEADERS* nt = ntHeaders(head.data());
   return {nt->OptionalHeader.ImageBase, nt->OptionalHeader.SizeOfImage};
 }
 
@@ -71,7 +72,7 @@ struct Section {
   size_t size = 0;
 };
 Section findSection(HMODULE module, const char* name) {
-  const IMAGE_NT_HEADERS32* nt = ntHeaders(module);
+  const IMAGE_NT_HEADERS* nt = ntHeaders(module);
   const IMAGE_SECTION_HEADER* s = IMAGE_FIRST_SECTION(nt);
   for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++s) {
     if (std::strncmp(reinterpret_cast<const char*>(s->Name), name, IMAGE_SIZEOF_SHORT_NAME) == 0) {
@@ -81,15 +82,22 @@ Section findSection(HMODULE module, const char* name) {
   return {};
 }
 
-bool insideSection(HMODULE module, const char* name, uint32_t address) {
+bool insideSection(HMODULE module, const char* name, uintptr_t address) {
   Section s = findSection(module, name);
   auto start = reinterpret_cast<uintptr_t>(s.bytes);
   return address >= start && address < start + s.size;
 }
 
-uint32_t exportedAddress(HMODULE module, const char* nameOrOrdinal) {
-  return uint32_t(reinterpret_cast<uintptr_t>(GetProcAddress(module, nameOrOrdinal)));
+uintptr_t exportedAddress(HMODULE module, const char* nameOrOrdinal) {
+  return reinterpret_cast<uintptr_t>(GetProcAddress(module, nameOrOrdinal));
 }
+
+// The public section's size and the module record's words 1 to 8 as offsets
+// into it: the address fields are as wide as an address.
+constexpr bool k64 = sizeof(void*) == 8;
+constexpr size_t kPublicSectionSize = k64 ? 280 : 252;
+constexpr size_t kRecordOffsets32[8] = {40, 40, 4, 20, 24, 36, 44, 248};
+constexpr size_t kRecordOffsets64[8] = {44, 44, 4, 24, 28, 40, 48, 276};
 
 // Checks the loaded public section byte for byte: the layout with the load
 // handler's address as found (it must lie in the code) and the six class
@@ -98,18 +106,18 @@ uint32_t exportedAddress(HMODULE module, const char* nameOrOrdinal) {
 void expectPublicSection(HMODULE module) {
   Section pub = findSection(module, ".hostpub");
   ASSERT_NE(pub.bytes, nullptr);
-  ASSERT_EQ(pub.size, 252u);
-  uint32_t handler;
-  std::memcpy(&handler, pub.bytes + 4, 4);
+  ASSERT_EQ(pub.size, kPublicSectionSize);
+  uintptr_t handler;
+  std::memcpy(&handler, pub.bytes + 4, sizeof handler);
   EXPECT_TRUE(insideSection(module, ".text", handler)) << std::hex << handler;
-  uint32_t functions[6];
+  uintptr_t functions[6];
   for (int i = 0; i < 6; ++i) {
     functions[i] = exportedAddress(module, MAKEINTRESOURCEA(i + 1));
     EXPECT_EQ(functions[i], exportedAddress(module, kPublicNames[i])) << kPublicNames[i];
     EXPECT_TRUE(insideSection(module, ".text", functions[i])) << kPublicNames[i];
   }
-  auto expected = velmoran::makePublicSection<uint32_t, uint32_t>(handler, functions);
-  static_assert(sizeof expected == 252);
+  auto expected = velmoran::makePublicSection<uintptr_t, uintptr_t>(handler, functions);
+  static_assert(sizeof expected == kPublicSectionSize);
   EXPECT_EQ(std::memcmp(pub.bytes, &expected, sizeof expected), 0);
 }
 
@@ -227,7 +235,7 @@ TEST(PluginDll, LoadRegistersTheClassFunctionsAndFreeWithdrawsThem) {
   const hostrt::ModuleRecord* record = recordOf(module);
   ASSERT_NE(record, nullptr);
   auto pub = reinterpret_cast<uintptr_t>(findSection(module, ".hostpub").bytes);
-  const size_t offsets[8] = {40, 40, 4, 20, 24, 36, 44, 248};
+  const size_t* offsets = k64 ? kRecordOffsets64 : kRecordOffsets32;
   for (int i = 0; i < 8; ++i) EXPECT_EQ(record->words[i], pub + offsets[i]) << "word " << i + 1;
   EXPECT_EQ(record->words[8], 0u);
   EXPECT_EQ(record->words[10], 0x02000000u);

@@ -31,6 +31,11 @@ HOSTRT_API RtFunction rtFindFunction(const char* publicName);
 
 namespace embed {
 
+// Loads a library for the life of the process. A plug-in needs nothing more:
+// it registers its classes with the runtime as it is loaded. False, with the
+// system's reason in *error, when it cannot be loaded. A path without a
+// directory names a file in the current directory, not one on the search path.
+HOSTRT_API bool loadLibrary(const std::string& path, std::string* error);
 // Calls a public function by name; a runtime error when there is none.
 HOSTRT_API Item callFunction(std::string_view publicName, std::initializer_list<Item> args = {});
 // Creates an instance of a class object and runs its init with the arguments.

@@ -1,0 +1,17 @@
+// embed::loadLibrary with dlopen.
+
+#include <dlfcn.h>
+
+#include "hostrt/embed.h"
+
+namespace hostrt::embed {
+
+bool loadLibrary(const std::string& path, std::string* error) {
+  std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  if (dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return true;
+  const char* reason = dlerror();
+  *error = reason ? reason : "cannot load " + path;
+  return false;
+}
+
+}  // namespace hostrt::embed
