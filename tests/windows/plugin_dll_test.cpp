@@ -311,6 +311,22 @@ TEST(PluginDll, ThreadsStartedAfterLoadingChangeNothing) {
   expectExampleSent();
 }
 
+// embed::loadLibrary takes the path in the application's code page, made
+// full, whatever the system's ANSI code page.
+TEST(PluginDll, LoadLibraryTakesAPathInTheApplicationsCodePage) {
+  TempDir dir;
+  const fs::path folder = fs::path(dir.name()) / L"M\u00fcller";
+  fs::create_directories(folder);
+  fs::copy_file(pluginPath(), folder / "velmoran.dll");
+  std::string error;
+  EXPECT_FALSE(embed::loadLibrary(dir.name() + "\\none\\velmoran.dll", &error));
+  EXPECT_EQ(error.rfind(dir.name() + "\\none\\velmoran.dll: ", 0), 0u) << error;
+  ASSERT_EQ(hostrt::rtModuleCount(), 0);
+  ASSERT_TRUE(embed::loadLibrary(dir.name() + "\\M\xfcller\\velmoran.dll", &error)) << error;
+  EXPECT_EQ(hostrt::rtModuleCount(), 1);
+  expectExampleSent();
+}
+
 // At process exit Windows ends the other threads wherever they are, then
 // calls DllMain with a non-null `reserved`. A thread ended inside a runtime
 // call leaves that call's lock held for good; the library must not wait for

@@ -35,6 +35,8 @@ namespace embed {
 // it registers its classes with the runtime as it is loaded. False, with the
 // system's reason in *error, when it cannot be loaded. A path without a
 // directory names a file in the current directory, not one on the search path.
+// On Windows the path is in the application's code page (setCodePage), and
+// the library's imports are looked for in its folder and the system folder.
 HOSTRT_API bool loadLibrary(const std::string& path, std::string* error);
 // Calls a public function by name; a runtime error when there is none.
 HOSTRT_API Item callFunction(std::string_view publicName, std::initializer_list<Item> args = {});
