@@ -10,7 +10,8 @@
 #    Linux program looks for libvelmoran.so.
 # 2. The worked example, the seed orders of the fuzzer and remarks in a range
 #    of code pages are sent by both programs into the same folder: exit
-#    status, stdout, stderr and the order file must be the same, byte for byte.
+#    status, stdout, stderr and the order file must be the same, byte for byte;
+#    the example and a remark again with wine under a Russian locale.
 #
 # WINDOWS_BUILD holds bin/velmoran-send.exe and the wine prefix of --arch
 # (win32 by default); LINUX_BUILD holds bin/velmoran-send and
@@ -92,5 +93,16 @@ for codepage in CP1252 windows-1252 Windows-1252 iso-8859-15 ISO-8859-1 latin1 U
     send windows "$wrapper" --export-dir "$work/export" --codepage "$codepage" -
     compare "--codepage $codepage, remark $remark"
   done
+done
+
+# Nothing of the Windows program's output depends on the system's ANSI code
+# page: the worked example, and remarks beyond ASCII, again with wine under a
+# Russian locale (code page 1251; scripts/setup.sh --windows makes it).
+for remark in 'Eilt' 'Grüße €'; do
+  printf '{"order": {"orderPos": [{"partNo": "A", "remark": "%s"}]}}' "$remark" >"$work/order.json"
+  [[ "$remark" == Eilt ]] && cp "$root/examples/order.json" "$work/order.json"
+  send linux "$linux/bin/velmoran-send" --export-dir "$work/export" -
+  (export LC_ALL=ru_RU.UTF-8; send windows "$wrapper" --export-dir "$work/export" -)
+  compare "LC_ALL=ru_RU.UTF-8, $([[ "$remark" == Eilt ]] && echo order.json || echo "remark $remark")"
 done
 exit "$failed"
