@@ -1,6 +1,6 @@
 # Entry points for people and CI. Each target first makes sure the build tools are installed.
-.PHONY: all setup setup-windows build demo test test-default test-sanitize test-fuzz test-dist \
-        test-windows packages-linux dist bench clean
+.PHONY: all setup setup-windows build demo test test-default test-sanitize test-tsan test-fuzz \
+        fuzz test-dist test-windows packages-linux dist bench clean
 
 all: build
 
@@ -14,7 +14,7 @@ build: setup
 demo: build
 	@scripts/demo.sh build/default/bin
 
-test: test-default test-sanitize test-fuzz test-dist
+test: test-default test-sanitize test-tsan test-fuzz test-dist
 
 test-default: build
 	@ctest --preset default
@@ -24,10 +24,23 @@ test-sanitize: setup
 	@cmake --build --preset sanitize
 	@ctest --preset sanitize
 
+# ThreadSanitizer over the tests that use threads.
+test-tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+	@ctest --preset tsan
+
 test-fuzz: setup
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@ctest --preset fuzz
+
+# A longer fuzzing run (5 minutes; FUZZ_SECONDS=N for another length), its
+# findings in build/fuzz/tests/fuzz/.
+FUZZ_SECONDS ?= 300
+fuzz: setup
+	@cmake --preset fuzz -DVELMORAN_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	@cmake --build --preset fuzz --target fuzz-long
 
 # The 32-bit and the 64-bit Windows build (mingw-w64) and their tests under
 # wine and wine64. The Linux build comes first: velmoran-send.exe is compared

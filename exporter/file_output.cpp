@@ -7,38 +7,72 @@ namespace velmoran {
 
 namespace {
 
-// The order file while text2File holds it open. Should a runtime error unwind
-// through text2File, the handle is closed and the unfinished file erased, so
-// that no half-written order file stays behind.
-class OpenOrderFile {
+// The temporary file while text2File holds it open. Should a runtime error
+// unwind through text2File, it is closed, which removes it, so that nothing
+// half-written stays behind.
+class OpenTempFile {
  public:
-  OpenOrderFile(const Item& name, const Item& handle) : name_(name), handle_(handle) {}
-  ~OpenOrderFile() {
+  explicit OpenTempFile(const Item& handle) : handle_(handle) {}
+  ~OpenTempFile() {
     if (!open_) return;
     try {
       Call{hostrt::FCLOSE}(handle_);
-      Call{hostrt::FERASE}(name_);
     } catch (...) {
       // Already unwinding; the first error is the one the caller sees.
     }
   }
-  OpenOrderFile(const OpenOrderFile&) = delete;
-  OpenOrderFile& operator=(const OpenOrderFile&) = delete;
+  OpenTempFile(const OpenTempFile&) = delete;
+  OpenTempFile& operator=(const OpenTempFile&) = delete;
 
-  // The file is closed by its owner from here on.
+  // The file is committed or closed by its owner from here on.
   void handOver() { open_ = false; }
 
  private:
-  Item name_;          // the file's name
-  Item handle_;        // the handle FCREATE returned
+  Item handle_;        // the handle FCREATETEMP returned
   bool open_ = true;   // still to be cleaned up on unwinding
+};
+
+// The clipboard object while Clipboard holds it. Should a runtime error
+// unwind through Clipboard, the object is closed and destroyed, so that the
+// system clipboard is not left open.
+class OpenClipboard {
+ public:
+  OpenClipboard(const Item& board, const Name& close, const Name& destroy)
+      : board_(board), close_(close), destroy_(destroy) {}
+  ~OpenClipboard() {
+    if (!open_) return;
+    try {
+      hostrt::send(board_, close_);
+      hostrt::send(board_, destroy_);
+    } catch (...) {
+      // Already unwinding; the first error is the one the caller sees.
+    }
+  }
+  OpenClipboard(const OpenClipboard&) = delete;
+  OpenClipboard& operator=(const OpenClipboard&) = delete;
+
+  // Closed and destroyed by its owner from here on.
+  void handOver() { open_ = false; }
+
+ private:
+  Item board_;            // the clipboard object
+  const Name& close_;     // its messages
+  const Name& destroy_;
+  bool open_ = true;      // still to be given back on unwinding
 };
 
 }  // namespace
 
 // text2File(name, text): replaces the file by exactly the text. True when the
-// whole text was written and the file closed; otherwise false, and no file of
-// that name is left. An earlier file of that name is erased first in any case.
+// whole text was written and the file put in place; otherwise false, and no
+// file of that name is left. An earlier file of that name is erased first in
+// any case, so that after a failure none is mistaken for this one.
+//
+// The text goes to a temporary file beside the named one, which FCOMMIT
+// flushes to disk and renames over the name in one step: at every instant
+// the named file is absent or complete, whatever signal or failure strikes,
+// and of two writers at once the last rename wins with a whole file. After a
+// failure FERROR tells the system's reason.
 void text2File(Item* result, int argc, const Item* argv) {
   using namespace hostrt;
   MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@TEXT2FILE", 2, argc, argv);
@@ -46,25 +80,28 @@ void text2File(Item* result, int argc, const Item* argv) {
   const Item& text = f.param(2);
   Item written = lit::kTrue;
   Call{FERASE}(fileName);
-  Item handle = Call(FCREATE)(fileName, lit::kZero);
+  Item handle = Call(FCREATETEMP)(fileName);
   if (equal(handle, lit::kMinusOne)) {
     written = lit::kFalse;
   } else {
-    OpenOrderFile guard(fileName, handle);
+    OpenTempFile guard(handle);
     Item count = Call(FWRITE)(handle, text);
     bool complete = equal(count, Call(LEN)(text));
     guard.handOver();
-    bool closed = isTrue(Call(FCLOSE)(handle));
-    if (!complete || !closed) {
+    // A short write leaves FCOMMIT the write's error: it removes the file.
+    bool committed = isTrue(Call(FCOMMIT)(handle));
+    if (!complete || !committed) {
       written = lit::kFalse;
-      Call{FERASE}(fileName);
+      if (committed) Call{FERASE}(fileName);
     }
   }
   rtReturnItem(result, &written);
 }
 
 // Clipboard(text): puts the text on the clipboard ("" for nil). The outcome
-// is not looked at; the clipboard object lives only within this call.
+// is not looked at; the clipboard object lives only within this call, and the
+// system clipboard is given back on every path: should a runtime error unwind
+// between open and close, the object is closed and destroyed on the way out.
 void clipboard(Item* result, int argc, const Item* argv) {
   using namespace hostrt;
   static const Name kNew("New"), kCreate("create"), kOpen("open"), kClear("clear"),
@@ -73,10 +110,12 @@ void clipboard(Item* result, int argc, const Item* argv) {
   Item board = send(Call(SYSCLIPBOARD)(), kNew);
   Item text = f.param(1);
   if (exactlyEqual(text, lit::kNil)) text = lit::kEmpty;
+  OpenClipboard guard(board, kClose, kDestroy);
   send(board, kCreate);
   send(board, kOpen);
   send(board, kClear);
   send(board, kSetBuffer, {text});
+  guard.handOver();
   send(board, kClose);
   send(board, kDestroy);
   board = lit::kNil;

@@ -92,8 +92,7 @@ void initClass(Item* result, int argc, const Item* argv) {
   std::vector<Item> args(argv, argv + argc);
   if (args.empty()) args.emplace_back();
   args[0] = hostrt::getMember(f.self(), kSendOrderInterface);
-  Item ignored;
-  hostrt::rtSend(&ignored, &kInitClass, int(args.size()), args.data());
+  hostrt::send(kInitClass, int(args.size()), args.data());
   hostrt::rtReturnItem(result, &f.self());
 }
 

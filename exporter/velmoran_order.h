@@ -13,6 +13,9 @@
 // messages through the runtime.
 //
 // Thread safety: an exporter instance belongs to one thread at a time.
+// Exporters on different threads share only the export directory, the
+// class-level member zelxport of param_Structure, which the runtime reads and
+// assigns whole; the last directory assigned is the one every send uses.
 #pragma once
 
 #include "binding/host_runtime.h"

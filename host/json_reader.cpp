@@ -5,6 +5,7 @@
 #include "host/json_reader.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -45,6 +46,10 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
 
   bool add(Json&& v) { return place(std::move(v)) != nullptr; }
   bool open(Json&& container) {
+    if (frames_.size() >= kMaxJsonDepth) {
+      error_ = tooDeep(text_);
+      return false;
+    }
     Json* placed = place(std::move(container));
     frames_.push_back({placed, {}, {}});
     return true;
@@ -55,6 +60,7 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   }
   Json* place(Json&& v);
   std::string path() const;
+  static std::string tooDeep(std::string_view text);
 
   std::string_view text_;      // the whole input, for line and column
   Json document_;              // the document read so far
@@ -62,9 +68,43 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
   std::string error_;          // why reading stopped
 };
 
+// "invalid JSON at line L, column C: " for the byte at offset, counting from 1.
+std::string at(std::string_view text, size_t offset) {
+  size_t end = std::min(offset, text.size());
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i < end; ++i) {
+    column = text[i] == '\n' ? 1 : column + 1;
+    line += text[i] == '\n';
+  }
+  return "invalid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
+         ": ";
+}
+
+// The error for the first object or array that opens one level too deep,
+// found by a scan that skips strings.
+std::string DocumentBuilder::tooDeep(std::string_view text) {
+  size_t depth = 0, i = 0;
+  for (bool inString = false; i < text.size(); ++i) {
+    char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      inString = c != '"';
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxJsonDepth) break;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return at(text, i) + "objects and arrays nested more than " + std::to_string(kMaxJsonDepth) +
+         " levels deep";
+}
+
 // Appends a value to the innermost open container (or makes it the document).
 // Keys were checked already, so an object gets its member appended directly
-// rather than looked up.
+// rather than looked up. Only the innermost container grows, so the frames'
+// pointers into the document stay valid.
 Json* DocumentBuilder::place(Json&& v) {
   if (frames_.empty()) {
     document_ = std::move(v);
@@ -76,6 +116,15 @@ Json* DocumentBuilder::place(Json&& v) {
     return &array.emplace_back(std::move(v));
   }
   auto& members = static_cast<Json::object_t::Container&>(*top.value->get_ptr<Json::object_t*>());
+  if (members.size() == members.capacity()) {
+    // The vector itself would copy every member's value when it grows (its
+    // elements, with their const keys, cannot promise a move without
+    // throwing); moved one by one, only the keys are copied.
+    Json::object_t::Container bigger;
+    bigger.reserve(std::max<size_t>(4, members.size() * 2));
+    for (auto& member : members) bigger.emplace_back(std::move(member));
+    members.swap(bigger);
+  }
   return &members.emplace_back(top.key, std::move(v)).second;
 }
 
@@ -105,22 +154,21 @@ std::string reason(std::string what) {
 
 // "invalid JSON at line L, column C: reason", counting from 1.
 bool DocumentBuilder::parse_error(size_t position, const std::string&, const Json::exception& e) {
-  size_t end = std::min(position > 0 ? position - 1 : 0, text_.size());
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i < end; ++i) {
-    column = text_[i] == '\n' ? 1 : column + 1;
-    line += text_[i] == '\n';
-  }
-  error_ = "invalid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
-           ": " + reason(e.what());
+  error_ = at(text_, position > 0 ? position - 1 : 0) + reason(e.what());
   return false;
 }
 
 }  // namespace
 
 JsonRead readJson(std::string_view text) {
-  DocumentBuilder builder(text);
   JsonRead read;
+  // The parser takes a NUL byte for the end of the input and would ignore
+  // whatever follows; JSON text holds none.
+  if (size_t nul = text.find('\0'); nul != text.npos) {
+    read.error = at(text, nul) + "a NUL byte";
+    return read;
+  }
+  DocumentBuilder builder(text);
   if (Json::sax_parse(text.begin(), text.end(), &builder)) {
     read.value = std::move(builder.document());
   } else {

@@ -2,12 +2,20 @@
 // way the dealer application does, and reports the outcome by exit status.
 //
 // stdout gets the plug-in's result message (statuses 0, 1, 3); stderr gets
-// one line for a usage or input error (2) or a runtime error (4). Input is
-// checked completely before anything is sent.
+// one line for a usage or input error (2) or a runtime error (4), the
+// system's reason when the order file was not written (1), a warning when
+// "lines" sends fewer positions than the order holds, a warning when the
+// file is written but its path is not on the clipboard (0), and the reason
+// when stdout itself cannot be written (5). Input is checked completely
+// before anything is sent.
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -40,22 +48,43 @@ using namespace velmoran::host;
 constexpr uint32_t kUtf8 = 65001;  // the host's own texts are UTF-8
 
 // One line on stderr; control characters from the input become blanks.
-void warn(std::string text) {
+int fail(int status, std::string text) {
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   }
   writeText(stderr, "velmoran-send: " + text + "\n", kUtf8);
+  return status;
 }
 
-int fail(int status, std::string text) {
-  warn(std::move(text));
-  return status;
+// Standard output is flushed before the status is final: a failure to
+// write it is an error of its own.
+int finish(int status) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  int error = errno;
+  fail(0, std::string("cannot write standard output: ") + std::strerror(error));
+  return kExitOutputError;
 }
 
 // The plug-in's message, in the application's code page.
 int succeed(int status, const std::string& text) {
   writeText(stdout, text + "\n", hostrt::embed::codePage());
-  return status;
+  return finish(status);
+}
+
+// The system's text for an error code that FERROR gave.
+std::string systemReason(int code) {
+  if (code == 0) return "no reason given by the system";
+#if defined(_WIN32)
+  wchar_t buf[512];
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           DWORD(code), 0, buf, 512, nullptr);
+  while (n > 0 && (buf[n - 1] == L'\n' || buf[n - 1] == L'\r' || buf[n - 1] == L'.')) --n;
+  std::string reason;
+  if (n > 0 && utf16ToUtf8(std::wstring_view(buf, n), &reason)) return reason;
+  return "system error " + std::to_string(code);
+#else
+  return std::strerror(code);
+#endif
 }
 
 // Opens the order file, named in UTF-8, for reading.
@@ -72,30 +101,46 @@ int openInput(const std::string& name) {
 #endif
 }
 
-// Reads the whole file, or standard input for "-".
-bool readInput(const std::string& name, std::string* text, std::string* error) {
+// Reads the whole file, or standard input for "-", refusing more than
+// `limit` bytes. Memory grows with what was read, never past the limit.
+bool readInput(const std::string& name, uint64_t limit, std::string* text, std::string* error) {
   int fd = name == "-" ? STDIN_FILENO : openInput(name);
   const std::string shown = name == "-" ? "standard input" : name;
   if (fd < 0) {
     *error = "cannot read " + shown + ": " + std::strerror(errno);
     return false;
   }
+  const std::string tooLarge = shown + ": larger than " + std::to_string(limit) +
+                               " bytes (see --max-input-size)";
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (uint64_t(st.st_size) > limit) {
+      if (fd != STDIN_FILENO) close(fd);
+      *error = tooLarge;
+      return false;
+    }
+    text->reserve(size_t(st.st_size));
+  }
   char buf[65536];
   ssize_t n;
   while ((n = read(fd, buf, sizeof buf)) != 0) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) break;
+    if (uint64_t(n) > limit - text->size()) break;
     text->append(buf, size_t(n));
   }
   int readErrno = errno;
   if (fd != STDIN_FILENO) close(fd);
   if (n < 0) *error = "cannot read " + shown + ": " + std::strerror(readErrno);
+  if (n > 0) *error = tooLarge;
   return n == 0;
 }
 
 int run(const Options& options) {
   std::string text, error;
-  if (!readInput(options.input, &text, &error)) return fail(kExitInputError, error);
+  if (!readInput(options.input, options.maxInputSize, &text, &error)) {
+    return fail(kExitInputError, error);
+  }
   std::string plugin = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
   if (!loadPlugin(plugin, &error)) return fail(kExitInputError, error);
   hostrt::embed::setErrorHandler(
@@ -103,11 +148,16 @@ int run(const Options& options) {
   try {
     OrderBuild build = buildOrder(text, options.order);
     if (!build.ok()) return fail(kExitInputError, build.error);
+    std::string().swap(text);  // the records hold everything from here on
+    for (const std::string& warning : build.warnings) fail(0, warning);
     SendOutcome outcome = sendOrder(build.records);
     if (outcome.status == kExitRuntimeError) return fail(outcome.status, outcome.text);
+    if (outcome.status == kExitNotWritten) {
+      fail(0, "cannot write " + build.orderFile + ": " + systemReason(outcome.systemError));
+    }
     if (outcome.status == kExitWritten && outcome.clipboardFailed) {
-      warn("the order file is written, but the path is not on the clipboard: "
-           "the clipboard could not be opened or did not take the text");
+      fail(0, "the order file is written, but the path is not on the clipboard: "
+              "the clipboard could not be opened or did not take the text");
     }
     return succeed(outcome.status, outcome.text);
   } catch (const hostrt::RuntimeError& e) {
@@ -121,7 +171,7 @@ static int velmoranSend(int argc, char** argv) {
   Options options;
   std::string error;
   switch (parseOptions(argc, argv, &options, &error)) {
-    case Command::kHelp: return writeText(stdout, usageText(), kUtf8), 0;
+    case Command::kHelp: return writeText(stdout, usageText(), kUtf8), finish(0);
     case Command::kVersion: return succeed(0, "velmoran-send " VELMORAN_VERSION);
     case Command::kError: return fail(kExitInputError, error);
     case Command::kSend: break;

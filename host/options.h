@@ -1,14 +1,19 @@
 // The command line of velmoran-send.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/order_json.h"
 
 namespace velmoran::host {
 
+// The largest order file read unless --max-input-size says otherwise.
+constexpr uint64_t kDefaultMaxInputSize = uint64_t(256) << 20;
+
 struct Options {
   std::string input;       // the order file, "-" for standard input
+  uint64_t maxInputSize = kDefaultMaxInputSize;  // bytes; larger input is an error
   std::string pluginPath;  // empty: found beside the executable
   OrderOptions order;      // export directory and code page
 };

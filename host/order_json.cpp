@@ -4,7 +4,9 @@
 
 #include "host/order_json.h"
 
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "host/codepage.h"
@@ -47,12 +49,57 @@ struct RecordClass {
   }
 };
 
+// A JSON value as messages name what was found: its kind, and the value
+// itself for a scalar (a long string cut short).
+std::string found(const Json& v) {
+  switch (v.type()) {
+    case Json::value_t::null: return "null";
+    case Json::value_t::boolean: return std::string("the boolean ") + v.dump();
+    case Json::value_t::string: {
+      const std::string& s = v.get_ref<const std::string&>();
+      if (s.size() <= 40) return "the string " + v.dump();
+      size_t cut = 37;
+      while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+      std::string shown = Json(s.substr(0, cut)).dump();
+      return "the string " + shown.insert(shown.size() - 1, "...");
+    }
+    case Json::value_t::array: return "an array";
+    case Json::value_t::object: return "an object";
+    default: return "the number " + v.dump();
+  }
+}
+
+// True when the string holds a control character other than tab: C0, DEL,
+// or C1 (U+0080 to U+009F, encoded C2 80 to C2 9F).
+bool hasControlCharacter(std::string_view s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
+    if (c == 0xC2 && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xE0) == 0x80) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isBlank(std::string_view s) { return s.find_first_not_of(" \t") == s.npos; }
+
+// The whole number a JSON number stands for, if it is one.
+std::optional<double> wholeNumber(const Json& v) {
+  if (!v.is_number()) return std::nullopt;
+  double n = v.get<double>();
+  if (n != std::floor(n) || !std::isfinite(n)) return std::nullopt;
+  return n;
+}
+
 class RecordBuilder {
  public:
   explicit RecordBuilder(CodePage& codePage) : codePage_(codePage) {}
 
   bool build(const Json& doc, const OrderOptions& options, OrderRecords* out);
   const std::string& error() const { return error_; }
+  std::vector<std::string>& warnings() { return warnings_; }
+  const std::string& orderFile() const { return orderFile_; }
 
  private:
   bool fail(const std::string& path, const std::string& problem) {
@@ -62,6 +109,11 @@ class RecordBuilder {
   bool unknownKey(const std::string& path, const RecordClass& cls) {
     return fail(path, std::string("unknown key, not a member of ") + cls.name);
   }
+  bool expected(const std::string& path, const char* what, const Json& v) {
+    return fail(path, std::string("expected ") + what + ", got " + found(v));
+  }
+  bool checkPositionMember(const std::string& member, const Json& v, const std::string& path);
+  bool checkLines(const Json& lines, const std::string& path, size_t positions);
 
   bool order(const Json& object, Item* out);
   bool positions(const Json& array, const std::string& path, Item* out);
@@ -77,7 +129,44 @@ class RecordBuilder {
   RecordClass supplier_{"SUPPLIER_STRUCTURE", "supplier_Structure"};
   RecordClass param_{"PARAM_STRUCTURE", "param_Structure"};
   std::string error_;
+  std::vector<std::string> warnings_;
+  std::string orderFile_;
 };
+
+// What the plug-in reads of a position, checked before anything is sent.
+bool RecordBuilder::checkPositionMember(const std::string& member, const Json& v,
+                                        const std::string& path) {
+  const bool isText = sameName(member, "partNo") || sameName(member, "remark");
+  const bool isMission = sameName(member, "missionNo");
+  if ((isText || isMission) && v.is_string() &&
+      hasControlCharacter(v.get_ref<const std::string&>())) {
+    return expected(path, "a string without control characters other than tab", v);
+  }
+  if (isText && !v.is_string()) return expected(path, "a string", v);
+  if (sameName(member, "quantity") && !v.is_number()) return expected(path, "a number", v);
+  if (isMission && !v.is_number() &&
+      !(v.is_string() && isBlank(v.get_ref<const std::string&>()))) {
+    return expected(path, "a number or a blank string", v);
+  }
+  return true;
+}
+
+// "lines": a whole number up to the number of positions; fewer is sent as
+// it says, with a warning.
+bool RecordBuilder::checkLines(const Json& lines, const std::string& path, size_t positions) {
+  std::optional<double> n = wholeNumber(lines);
+  if (!n) return expected(path, "a whole number", lines);
+  if (*n > double(positions)) {
+    std::string most = "a whole number no greater than the number of positions (" +
+                       std::to_string(positions) + ")";
+    return expected(path, most.c_str(), lines);
+  }
+  if (*n > 0 && *n < double(positions)) {
+    warnings_.push_back(path + ": only the first " + lines.dump() + " of the " +
+                        std::to_string(positions) + " positions are sent");
+  }
+  return true;
+}
 
 bool RecordBuilder::build(const Json& doc, const OrderOptions& options, OrderRecords* out) {
   if (!doc.is_object()) {
@@ -102,7 +191,8 @@ bool RecordBuilder::order(const Json& object, Item* out) {
   if (!object.is_object()) return fail("order", "must be an object of order_Structure members");
   Item instance = embed::newInstance(order_.object);
   std::optional<size_t> positionCount;
-  bool haveLines = false;
+  const Json* lines = nullptr;
+  std::string linesPath;
   for (const auto& [key, v] : object.items()) {
     std::string path = memberPath("order", key);
     const std::string* member = order_.member(key);
@@ -116,11 +206,12 @@ bool RecordBuilder::order(const Json& object, Item* out) {
     } else if (!value(v, path, &item)) {
       return false;
     }
-    haveLines = haveLines || sameName(*member, "lines");
+    if (sameName(*member, "lines")) lines = &v, linesPath = path;
     embed::setMember(instance, *member, item);
   }
+  if (lines && !checkLines(*lines, linesPath, positionCount.value_or(0))) return false;
   if (!positionCount) embed::setMember(instance, "orderPos", Item::array({}));
-  if (!haveLines) {
+  if (!lines) {
     embed::setMember(instance, "lines", Item::integer(int64_t(positionCount.value_or(0))));
   }
   *out = instance;
@@ -147,6 +238,7 @@ bool RecordBuilder::plainRecord(const Json& object, const RecordClass& cls,
     std::string memberAt = memberPath(path, key);
     const std::string* member = cls.member(key);
     if (!member) return unknownKey(memberAt, cls);
+    if (&cls == &position_ && !checkPositionMember(*member, v, memberAt)) return false;
     Item item;
     if (!value(v, memberAt, &item)) return false;
     embed::setMember(instance, *member, item);
@@ -181,6 +273,7 @@ bool RecordBuilder::param(const Json* object, const std::optional<std::string>& 
     return fail("param.zelxport", "no export directory: give it here or with --export-dir");
   }
   embed::setMember(instance, "zelxport", dir);
+  orderFile_ = std::string(dir.str()) + "\\velmoran.txt";
   *out = instance;
   return true;
 }
@@ -260,6 +353,9 @@ OrderBuild buildOrder(std::string_view json, const OrderOptions& options) {
   if (!builder.build(read.value, options, &build.records)) {
     build.error = builder.error();
     build.records = {};
+  } else {
+    build.warnings = std::move(builder.warnings());
+    build.orderFile = builder.orderFile();
   }
   return build;
 }

@@ -18,6 +18,13 @@
 // Windows, where the runtime reads file names in the application's code
 // page; on POSIX, where file names are bytes, it is used as given.
 //
+// The members the plug-in reads are checked for their kind: "lines" a whole
+// number, at most the number of positions; a position's "partNo" and
+// "remark" strings, "quantity" a number, "missionNo" a number or a string of
+// blanks and tabs; none of these strings holds a control character other
+// than tab. Anything else is an input error naming the JSON path and what
+// was found. "lines" smaller than the number of positions gives a warning.
+//
 // buildOrder checks and builds only; nothing is sent and no file is touched.
 // The plug-in must be loaded; a runtime error while building the records
 // (a plug-in that does not provide the classes) unwinds as RuntimeError.
@@ -27,6 +34,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hostrt/item.h"
 
@@ -48,6 +56,8 @@ struct OrderRecords {
 struct OrderBuild {
   OrderRecords records;  // valid only when ok()
   std::string error;     // "FIELD: problem", or a problem of the whole file
+  std::vector<std::string> warnings;  // "FIELD: remark" on what is sent as it is
+  std::string orderFile;              // the order file's name, as send forms it
   bool ok() const { return error.empty(); }
 };
 

@@ -19,11 +19,14 @@ SendOutcome sendOrder(const OrderRecords& records) {
     const uint64_t clipboardFailures = embed::clipboardFailures();
     Item result = embed::send(exporter, "send", {records.order, records.param});
     const bool clipboardFailed = embed::clipboardFailures() != clipboardFailures;
+    // Read at once: the file functions' error of this thread's last call.
+    Item error = embed::callFunction("FERROR");
     Item message = embed::send(exporter, "getResultMessage");
     std::string text(message.isString() ? message.str() : "");
     if (result.isNil()) return {kExitNoPositions, text};
+    if (result.isLogical() && result.asLogical()) return {kExitWritten, text, 0, clipboardFailed};
     if (result.isLogical()) {
-      return {result.asLogical() ? kExitWritten : kExitNotWritten, text, clipboardFailed};
+      return {kExitNotWritten, text, error.isInteger() ? int(error.asInteger()) : 0};
     }
     return {kExitRuntimeError, std::string("send returned a ") + result.kindName() +
                                    " instead of a logical value or nil"};

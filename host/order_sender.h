@@ -16,12 +16,14 @@ enum ExitStatus : int {
   kExitInputError = 2,    // usage or input error; nothing was sent
   kExitNoPositions = 3,   // send returned nil: the order has no positions
   kExitRuntimeError = 4,  // a runtime error unwound out of the plug-in
+  kExitOutputError = 5,   // standard output could not be written
 };
 
 struct SendOutcome {
   ExitStatus status;
-  std::string text;  // the result message; for kExitRuntimeError the error
-  bool clipboardFailed = false;  // text meant for the clipboard did not get there
+  std::string text;     // the result message; for kExitRuntimeError the error
+  int systemError = 0;  // kExitNotWritten: FERROR after the send, why the file was not written
+  bool clipboardFailed = false;  // kExitWritten: the path did not get onto the clipboard
 };
 
 // Creates a VelmoranOrder, sends it the records and reads its result

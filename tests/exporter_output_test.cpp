@@ -113,11 +113,20 @@ TEST(Text2File, AWriteThatStopsPartwayGivesFalseAndLeavesNoFile) {
   TempDir dir;
   writeFile(dir.orderFile(), "an earlier order");
   EXPECT_EQ(writeUnderSizeLimit(dir, 100, std::string(5000, 'x')), "false:none");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // nor a temporary file
 }
 
 TEST(Text2File, AWriteWithinTheLimitSucceeds) {
   TempDir dir;
   EXPECT_EQ(writeUnderSizeLimit(dir, 100, std::string(100, 'x')), "true:left");
+}
+
+TEST(Text2File, ARuntimeErrorWhileWritingLeavesNoFileBehind) {
+  TempDir dir;
+  writeFile(dir.orderFile(), "an earlier order");
+  EXPECT_THROW(inspect::send(exporter(), "text2File", {str(dir.orderFileName()), num(5)}),
+               hostrt::RuntimeError);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // neither the file nor a temporary one
 }
 
 TEST(Clipboard, PutsTheTextOrTheEmptyStringThereAndReturnsNil) {
@@ -129,6 +138,15 @@ TEST(Clipboard, PutsTheTextOrTheEmptyStringThereAndReturnsNil) {
   inspect::send(self, "clipboard", {str("again")});
   EXPECT_TRUE(inspect::send(self, "CLIPBOARD").isNil());
   EXPECT_EQ(embed::clipboardText(), "");
+}
+
+// A runtime error between open and close (setBuffer refuses a number) must
+// not leave the clipboard open: the next Clipboard call can open it again.
+TEST(Clipboard, AnUnwindBetweenOpenAndCloseGivesTheClipboardBack) {
+  Item self = exporter();
+  EXPECT_THROW(inspect::send(self, "Clipboard", {num(5)}), hostrt::RuntimeError);
+  inspect::send(self, "Clipboard", {str("C:\\out\\after.txt")});
+  EXPECT_EQ(embed::clipboardText(), "C:\\out\\after.txt");
 }
 
 }  // namespace

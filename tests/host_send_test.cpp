@@ -3,13 +3,18 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -175,7 +180,7 @@ TEST_F(HostSend, ValuesReachTheRecordsAsTheyAre) {
        "ORDDTLA              0000003 " + kEnd + "ORDDTLB              0000010 " + kEnd},
       {R"({"lines": 1, "orderPos": [{"partNo": "A"}, {"partNo": "B"}]})",
        "ORDDTLA              0000000 " + kEnd},
-      {R"({"orderPos": [{"partNo": "A", "missionNo": null, "remark": "Eilt"}],
+      {R"({"orderPos": [{"partNo": "A", "missionNo": " \t", "remark": "Eilt"}],
            "supplier": {"name": "Velmoran", "dealernumber": 17}, "orderNo": [1, [2]]})",
        "ORDDTLA              0000000 Eilt" + kEnd},
   };
@@ -198,24 +203,22 @@ TEST_F(HostSend, NoPositionsExitsThreeAndTouchesNothing) {
   }
 }
 
-TEST_F(HostSend, WriteFailureExitsOneAndLeavesNoOrderFile) {
+TEST_F(HostSend, WriteFailureExitsOneSaysWhyAndLeavesNoOrderFile) {
   const fs::path missing = dir() / "missing";
   Outcome r = run(kProgram, {"--export-dir", missing.string(), "-"}, dir(),
               orderWith(R"({"partNo": "A"})"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, kFailed + missing.string() + "\\velmoran.txt\n");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "velmoran-send: cannot write " + missing.string() +
+                       "\\velmoran.txt: No such file or directory\n");
   EXPECT_TRUE(entries().empty());
 }
 
 TEST_F(HostSend, RuntimeErrorsExitFourAndTouchNothing) {
   writeEarlierOrderFile();
   const std::regex line(R"(velmoran-send: [^\n]+ \(@VELMORANORDER@I@SEND, line [0-9]+\)\n)");
-  for (const std::string& json : {orderWith(R"({"partNo": "A", "quantity": "viel"})"),
-                                  orderWith(R"({"partNo": "A", "missionNo": 1234567})"),
-                                  orderWith(R"({"partNo": "A", "missionNo": "7"})"),
-                                  std::string(R"({"order": {"lines": 3, "orderPos": [{}]}})"),
-                                  std::string(R"({"order": {"lines": "1", "orderPos": [{}]}})")}) {
+  for (const std::string& json : {orderWith(R"({"partNo": "A", "missionNo": 1234567})"),
+                                  orderWith(R"({"partNo": "A", "quantity": -12345678})")}) {
     Outcome r = send(json);
     EXPECT_EQ(r.status, 4) << json;
     EXPECT_EQ(r.out, "");
@@ -255,8 +258,8 @@ TEST_F(HostSend, InputErrorsExitTwoAndTouchNothing) {
       {{}, orderWith(R"({}, {"colour": 1})"), "order.orderPos[2].colour: unknown key"},
       {{}, R"({"order": {"orderPos": {"partNo": "A"}}})", "order.orderPos: must be an array"},
       {{}, orderWith(R"("A")"), "order.orderPos[1]: must be an object"},
-      {{}, orderWith(R"({"remark": {"text": "a"}})"), "order.orderPos[1].remark: an object"},
-      {{}, orderWith(R"({"remark": [1, {}]})"), "order.orderPos[1].remark[2]: an object"},
+      {{}, orderWith(R"({"description": {"text": "a"}})"), "order.orderPos[1].description: an object"},
+      {{}, orderWith(R"({"description": [1, {}]})"), "order.orderPos[1].description[2]: an object"},
       {{}, R"({"order": {"supplier": {"nam": "x"}}})", "order.supplier.nam: unknown key"},
       {{}, R"({"order": {"orderNo": {"a": 1}}})", "order.orderNo: an object"},
       {{}, R"({"order": {}, "param": {"export": "x"}})", "param.export: unknown key"},
@@ -312,6 +315,233 @@ TEST_F(HostSend, PluginIsFoundBesideTheProgramOrInLib) {
   Outcome installed = run(program, args, dir(), json);
   EXPECT_EQ(installed.status, 0) << installed.err;
   EXPECT_EQ(readFile(orderFile()), "ORDDTLA              0000000 " + kEnd);
+}
+
+TEST_F(HostSend, MembersThePluginReadsAreCheckedBeforeSending) {
+  const struct {
+    std::string order;
+    const char* message;  // the whole stderr line after "velmoran-send: "
+  } cases[] = {
+      {orderWith(R"({}, {}, {"quantity": "5"})"),
+       R"(order.orderPos[3].quantity: expected a number, got the string "5")"},
+      {orderWith(R"({"quantity": null})"), "order.orderPos[1].quantity: expected a number, got null"},
+      {orderWith(R"({"quantity": true})"),
+       "order.orderPos[1].quantity: expected a number, got the boolean true"},
+      {orderWith(R"({"partNo": 123})"), "order.orderPos[1].partNo: expected a string, got the number 123"},
+      {orderWith(R"({"PartNo": ["A"]})"), "order.orderPos[1].PartNo: expected a string, got an array"},
+      {orderWith(R"({"remark": {}})"), "order.orderPos[1].remark: expected a string, got an object"},
+      {orderWith(R"({"missionNo": "4711"})"),
+       R"(order.orderPos[1].missionNo: expected a number or a blank string, got the string "4711")"},
+      {orderWith(R"({"missionNo": null})"),
+       "order.orderPos[1].missionNo: expected a number or a blank string, got null"},
+      {orderWith(R"({"remark": "a\nb"})"),
+       R"(order.orderPos[1].remark: expected a string without control characters other than tab, got the string "a\nb")"},
+      {orderWith(R"({"partNo": "A\u0000"})"),
+       R"(order.orderPos[1].partNo: expected a string without control characters other than tab, got the string "A\u0000")"},
+      {orderWith(R"({"missionNo": " \r"})"),
+       R"(order.orderPos[1].missionNo: expected a string without control characters other than tab, got the string " \r")"},
+      {orderWith(R"({"remark": "\u0085"})"), "order.orderPos[1].remark: expected a string without control"},
+      {R"({"order": {"lines": "1", "orderPos": [{}]}})",
+       R"(order.lines: expected a whole number, got the string "1")"},
+      {R"({"order": {"lines": 1.5, "orderPos": [{}]}})",
+       "order.lines: expected a whole number, got the number 1.5"},
+      {R"({"order": {"orderPos": [{}], "LINES": 2}})",
+       "order.LINES: expected a whole number no greater than the number of positions (1), got the "
+       "number 2"},
+      {R"({"order": {"lines": 1}})",
+       "order.lines: expected a whole number no greater than the number of positions (0), got the "
+       "number 1"},
+  };
+  for (const auto& c : cases) {
+    writeEarlierOrderFile();
+    Outcome r = send(c.order);
+    EXPECT_EQ(r.status, 2) << c.order;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(std::string("velmoran-send: ") + c.message, 0), 0u) << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+  // A long string is shown cut short, a tab is no control character here.
+  Outcome longText = send(orderWith(R"({"remark": ")" + std::string(100, 'x') + R"(\n"})"));
+  EXPECT_NE(longText.err.find("got the string \"" + std::string(37, 'x') + "...\"\n"),
+            std::string::npos) << longText.err;
+  Outcome tab = send(orderWith(R"({"partNo": "A\tB", "quantity": 2.0, "missionNo": ""})"));
+  EXPECT_EQ(tab.status, 0) << tab.err;
+}
+
+TEST_F(HostSend, FewerLinesThanPositionsSendsThemWithAWarning) {
+  Outcome r = send(R"({"order": {"lines": 2.0, "orderPos": [{"partNo": "A"}, {"partNo": "B"},
+                                                           {"partNo": "C"}]}})");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kWritten + orderFileName() + "\n");
+  EXPECT_EQ(r.err, "velmoran-send: order.lines: only the first 2.0 of the 3 positions are sent\n");
+  EXPECT_EQ(readFile(orderFile()),
+            "ORDDTLA              0000000 " + kEnd + "ORDDTLB              0000000 " + kEnd);
+}
+
+TEST_F(HostSend, HostileInputIsRefusedWithoutHarm) {
+  const std::string good = orderWith(R"({"partNo": "A"})");
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    const char* message;
+  } cases[] = {
+      {{}, R"({"order": {"orderNo": )" + deep + R"(, "lines": 0}})",
+       "invalid JSON at line 1, column 121: objects and arrays nested more than 100 levels deep"},
+      {{}, R"({"a": ")" + deep + R"("})", "a: unknown key"},  // brackets in a string are no nesting
+      {{}, good + std::string(1, '\0'), "invalid JSON at line 1, column 43: a NUL byte"},
+      {{}, good + std::string(1, '\0') + "{}", "a NUL byte"},
+      {{}, good + "\n{}", "invalid JSON at line 2, column 1"},
+      {{}, good + " x", "expected end of input"},
+      {{"--max-input-size", "41"}, good, "standard input: larger than 41 bytes (see --max-input-size)"},
+      {{"--max-input-size", "1k"}, std::string(5000, ' ') + good, "larger than 1024 bytes"},
+      {{"--max-input-size", "5x"}, good, R"(--max-input-size: "5x" is not a byte count)"},
+      {{"--max-input-size", "-1"}, good, "is not a byte count"},
+  };
+  for (const auto& c : cases) {
+    writeEarlierOrderFile();
+    Outcome r = send(c.input, c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+    expectEarlierOrderFileUntouched();
+  }
+  EXPECT_EQ(send(good, {"--max-input-size", "42"}).status, 0);  // the limit itself is allowed
+  writeFile(root_ / "order.json", std::string(2000, ' ') + good);
+  Outcome file = run(kProgram, {"--max-input-size", "1K", (root_ / "order.json").string()}, dir());
+  EXPECT_EQ(file.status, 2);
+  EXPECT_NE(file.err.find("order.json: larger than 1024 bytes"), std::string::npos) << file.err;
+}
+
+TEST_F(HostSend, StandardOutputThatCannotBeWrittenIsAnError) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full to write to";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int out = open("/dev/full", O_WRONLY);
+    int err = open((root_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    execl(kProgram.c_str(), kProgram.c_str(), "--help", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  EXPECT_EQ(readFile(root_ / "stderr"),
+            "velmoran-send: cannot write standard output: No space left on device\n");
+}
+
+// An order of n positions with part numbers "<tag><i>", and the order file
+// it makes.
+std::string bigOrder(char tag, int n, std::string* file) {
+  std::string json = R"({"order": {"orderPos": [)";
+  file->clear();
+  for (int i = 0; i < n; ++i) {
+    std::string partNo = tag + std::to_string(i);
+    std::string quantity = std::to_string(i % 1000);
+    json += (i ? ", " : "") + std::string(R"({"partNo": ")") + partNo + R"(", "quantity": )" +
+            quantity + "}";
+    *file += "ORDDTL" + partNo + std::string(15 - partNo.size(), ' ') +
+             std::string(7 - quantity.size(), '0') + quantity + " " + kEnd;
+  }
+  return json + "]}}";
+}
+
+// Starts the program on an order file in `dir`, its output into files
+// named by `tag` beside the directory; returns its process.
+pid_t start(const fs::path& dir, const fs::path& order, const std::string& tag,
+            rlim_t fileSizeLimit = RLIM_INFINITY) {
+  const std::string out = (dir.parent_path() / (tag + ".out")).string();
+  const std::string err = (dir.parent_path() / (tag + ".err")).string();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    rlimit limit{fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    execl(kProgram.c_str(), kProgram.c_str(), "--export-dir", dir.c_str(), order.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+bool temporaryFileIn(const fs::path& dir) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    if (e.path().extension() == ".tmp") return true;
+  }
+  return false;
+}
+
+TEST_F(HostSend, ASignalWhileWritingLeavesTheOrderFileAbsentOrComplete) {
+  std::string whole;
+  writeFile(root_ / "order.json", bigOrder('P', 40000, &whole));
+  const fs::path name = orderFile();
+  // What a killed sender may leave: its temporary file, velmoran.txt.<pid>.<n>.tmp.
+  const std::regex leftover(R"(velmoran\.txt\.[0-9]+\.[0-9]+\.tmp)");
+  int caughtWriting = 0;
+  for (int sig : {SIGKILL, SIGTERM, SIGXFSZ}) {
+    writeEarlierOrderFile();
+    pid_t pid = start(dir(), root_ / "order.json", "signal", sig == SIGXFSZ ? 16384 : RLIM_INFINITY);
+    bool writing = false;
+    for (int i = 0; i < 200000 && !writing && waitpid(pid, nullptr, WNOHANG) == 0; ++i) {
+      writing = temporaryFileIn(dir());
+      if (!writing) usleep(100);
+    }
+    if (writing && sig != SIGXFSZ) kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (writing && WIFSIGNALED(status)) ++caughtWriting;
+    if (fs::exists(name)) {
+      EXPECT_EQ(readFile(name), whole) << "signal " << sig;
+    }
+    for (const std::string& entry : entries()) {
+      if (entry != "velmoran.txt") {
+        EXPECT_TRUE(std::regex_match(entry, leftover)) << entry;
+        fs::remove(dir() / entry);
+      }
+    }
+  }
+  EXPECT_GT(caughtWriting, 0) << "no signal struck while the order file was being written";
+}
+
+TEST_F(HostSend, TwoSendersAtOnceLeaveOneWholeOrder) {
+  std::string fileA, fileB;
+  writeFile(root_ / "a.json", bigOrder('A', 10000, &fileA));
+  writeFile(root_ / "b.json", bigOrder('B', 10000, &fileB));
+  for (int round = 0; round < 3; ++round) {
+    pid_t a = start(dir(), root_ / "a.json", "a");
+    pid_t b = start(dir(), root_ / "b.json", "b");
+    int statusA = 0, statusB = 0;
+    waitpid(a, &statusA, 0);
+    waitpid(b, &statusB, 0);
+    EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0) << readFile(root_ / "a.err");
+    EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0) << readFile(root_ / "b.err");
+    std::string result = readFile(orderFile());
+    EXPECT_TRUE(result == fileA || result == fileB) << result.size() << " bytes";
+    EXPECT_EQ(entries(), std::set<std::string>{"velmoran.txt"});
+  }
+}
+
+TEST_F(HostSend, AFullFileSystemSaysSoAndLeavesNothing) {
+  const fs::path small = root_ / "small";
+  fs::create_directory(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                 << "): needs root with CAP_SYS_ADMIN";
+  }
+  std::string whole;
+  const std::string json = bigOrder('F', 5000, &whole);  // about 160 KB of order file
+  writeFile(small / "velmoran.txt", "earlier" + kEnd);
+  Outcome r = run(kProgram, {"--export-dir", small.string(), "-"}, dir(), json);
+  const std::string name = small.string() + "\\velmoran.txt";
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kFailed + name + "\n");
+  EXPECT_EQ(r.err, "velmoran-send: cannot write " + name + ": No space left on device\n");
+  EXPECT_TRUE(fs::is_empty(small));
+  umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -239,6 +239,46 @@ TEST(LoadedLibraryFresh, LoadLibraryLoadsThePluginAndSaysWhyNot) {
   });
 }
 
+// Unloading withdraws the library's classes with its code: what outlived the
+// unload answers a runtime error, and a new load builds working classes.
+void unloadAndReload() {
+  void* handle = dlopen(VELMORAN_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr);
+  Item oldClass = embed::callFunction("VELMORANORDER");
+  Item oldExporter = embed::newInstance(oldClass);
+  Item oldOrder = embed::newInstance(embed::callFunction("ORDER_STRUCTURE"));
+  ASSERT_EQ(dlclose(handle), 0);
+  ASSERT_EQ(dlopen(VELMORAN_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
+
+  const std::pair<Item, const char*> sends[] = {
+      {oldExporter, "getResultMessage"}, {oldExporter, "send"},
+      {oldClass, "getPurpose"},          {oldClass, "New"},
+      {oldOrder, "init"},
+  };
+  for (const auto& [receiver, message] : sends) {
+    try {
+      embed::send(receiver, message);
+      ADD_FAILURE() << message << " ran";
+    } catch (const hostrt::RuntimeError& e) {
+      EXPECT_EQ(e.error().code, hostrt::kErrorNoMethod) << message;
+    }
+  }
+
+  handle = dlopen(VELMORAN_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_FALSE(hostrt::exactlyEqual(embed::callFunction("VELMORANORDER"), oldClass));
+  TempDir dir;
+  SendOutcome out = sendOrder(newOrder({newPosition({str("13-280 A.1"), num(2), num(4711)})}),
+                              newParam(dir.path().string()));
+  EXPECT_TRUE(out.result.isLogical() && out.result.asLogical());
+  EXPECT_EQ(readFile(dir.orderFile()), "ORDDTL13280A1        0000002 004711\r\n\n");
+  EXPECT_THROW(embed::send(oldExporter, "getResultMessage"), hostrt::RuntimeError);
+}
+
+TEST(LoadedLibraryFresh, UnloadAndReloadGiveWorkingClassesAndOldInstancesErrors) {
+  VELMORAN_IN_FRESH_PROCESS(unloadAndReload());
+}
+
 void mineDerivedFrom(Item* result, int argc, const Item* argv) {
   hostrt::MethodFrame f(hostrt::kFrameClassMethod, "@MINE@C@DERIVEDFROM", 0, argc, argv);
   *result = Item::string("mine");

@@ -7,8 +7,8 @@ target_include_directories(plugin_fixture PUBLIC ${CMAKE_CURRENT_LIST_DIR}/.. ${
 add_dependencies(plugin_fixture velmoran)
 
 foreach(name runtime_object_test exporter_object_test records_test exporter_output_test
-             send_test library_load_test)
+             send_test library_load_test plugin_threads_test)
   add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
   target_link_libraries(${name} PRIVATE plugin_fixture GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  velmoran_discover_tests(${name})
 endforeach()

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -205,6 +206,77 @@ TEST_F(FilesTest, ShortWriteReturnsTheCountWritten) {
   EXPECT_EQ(fs::file_size(file), 1000u);
 }
 
+std::vector<std::string> entriesOf(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(FilesTest, TemporaryFileReplacesItsTargetOnlyWhenCommitted) {
+  const std::string target = name("order.txt");
+  std::ofstream(target) << "earlier";
+  int64_t a = Call(FCREATETEMP)(str(target)).asInteger();
+  int64_t b = Call(FCREATETEMP)(str(target)).asInteger();
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  const std::string prefix = "order.txt." + std::to_string(getpid()) + ".";
+  std::vector<std::string> names = entriesOf(dir_);
+  ASSERT_EQ(names.size(), 3u);  // two distinct temporary files beside the target
+  for (const std::string& n : {names[1], names[2]}) {
+    EXPECT_EQ(n.rfind(prefix, 0), 0u) << n;
+    EXPECT_EQ(n.substr(n.size() - 4), ".tmp") << n;
+  }
+  EXPECT_EQ(Call(FWRITE)(num(a), str("whole")).asInteger(), 5);
+  EXPECT_EQ(readFile(target), "earlier");  // untouched until the commit
+  EXPECT_TRUE(Call(FCOMMIT)(num(a)).asLogical());
+  EXPECT_EQ(lastError(), 0);
+  EXPECT_EQ(readFile(target), "whole");
+  EXPECT_EQ(Call(FWRITE)(num(b), str("dropped")).asInteger(), 7);
+  EXPECT_TRUE(Call(FCLOSE)(num(b)).asLogical());  // closed, not committed: removed
+  EXPECT_EQ(entriesOf(dir_), std::vector<std::string>{"order.txt"});
+  EXPECT_EQ(readFile(target), "whole");
+  EXPECT_FALSE(Call(FCOMMIT)(num(a)).asLogical());  // a handle commits once
+  EXPECT_EQ(lastError(), EBADF);
+}
+
+TEST_F(FilesTest, TemporaryFileFailuresRemoveItAndTellWhy) {
+  EXPECT_EQ(Call(FCREATETEMP)(str(name("missing/order.txt"))).asInteger(), -1);
+  EXPECT_EQ(lastError(), ENOENT);
+
+  // A directory in the target's place: the rename fails, nothing is left.
+  fs::create_directory(name("order.txt"));
+  int64_t h = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  ASSERT_GT(h, 0);
+  Call{FWRITE}(num(h), str("text"));
+  EXPECT_FALSE(Call(FCOMMIT)(num(h)).asLogical());
+  EXPECT_EQ(lastError(), EISDIR);
+  EXPECT_EQ(entriesOf(dir_), std::vector<std::string>{"order.txt"});
+  fs::remove(name("order.txt"));
+
+  // A write cut short: the commit keeps the write's error, not the close's.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int64_t t = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+    if (t < 0) _exit(kChildNoFile);
+    if (Call(FWRITE)(num(t), str(std::string(5000, 'q'))).asInteger() != 1000) {
+      _exit(kChildFullWrite);
+    }
+    Call{FERASE}(str(name("unrelated")));  // a later failure of another call
+    if (Call(FCOMMIT)(num(t)).asLogical()) _exit(kChildNoClose);
+    _exit(lastError() == EFBIG ? kChildOk : kChildWrongError);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kChildOk);
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
 TEST_F(FilesTest, BadArgumentsAreRuntimeErrors) {
   int64_t h = create("a.txt");
   struct Case {
@@ -224,6 +296,8 @@ TEST_F(FilesTest, BadArgumentsAreRuntimeErrors) {
       {"FWRITE", FWRITE, {num(h), str("x"), str("1")}, kErrorWrongKind},
       {"FCLOSE", FCLOSE, {str("1")}, kErrorWrongKind},
       {"FCLOSE", FCLOSE, {}, kErrorWrongKind},
+      {"FCREATETEMP", FCREATETEMP, {num(1)}, kErrorWrongKind},
+      {"FCOMMIT", FCOMMIT, {str("1")}, kErrorWrongKind},
   };
   for (const Case& c : cases) {
     std::vector<Item> args = c.args;

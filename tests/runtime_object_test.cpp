@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
+#include <functional>
+#include <future>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -12,6 +16,7 @@
 #include "hostrt/frame.h"
 #include "hostrt/inspect.h"
 #include "hostrt/object.h"
+#include "runtime_testing.h"
 
 namespace hostrt {
 namespace {
@@ -207,6 +212,249 @@ TEST(RuntimeClasses, TheClassLockAdmitsItsHolderAgain) {
   rtClassUnlock();
   other.join();
   EXPECT_TRUE(taken.load());
+}
+
+// --- results written into an item that is also an operand
+
+const std::string kLong(40, 'L');  // held in a heap buffer, not inline
+
+TEST(RuntimeAliasing, AResultMayLiveInsideItsOwnOperand) {
+  static const Name kCount("count");
+  const Item one = Item::integer(1);
+  struct Case {
+    const char* what;
+    std::function<Item()> run;  // the item that ends up as the result
+  };
+  const Case cases[] = {
+      {"x := x:count", [] {
+         Item x = embed::newInstance(counterObject(), {Item::string(kLong)});
+         rtGetMember(&x, &x, &kCount);
+         return x;
+       }},
+      {"rtAssign a := a[1]", [] {
+         Item a = Item::array({Item::string(kLong)});
+         rtAssign(&a, &a.arrayData()->elements[0]);
+         return a;
+       }},
+      {"rtGetElement a := a[1]", [&one] {
+         Item a = Item::array({Item::string(kLong)});
+         rtGetElement(&a, &a, &one);
+         return a;
+       }},
+      {"rtReturnItem a := a[1]", [] {
+         Item a = Item::array({Item::string(kLong)});
+         rtReturnItem(&a, &a.arrayData()->elements[0]);
+         return a;
+       }},
+      {"move a := a[1]", [] {
+         Item a = Item::array({Item::string(kLong)});
+         a = std::move(a.arrayData()->elements[0]);
+         return a;
+       }},
+  };
+  for (const Case& c : cases) {
+    Item result = c.run();
+    ASSERT_TRUE(result.isString()) << c.what << ": " << result.kindName();
+    EXPECT_EQ(result.str(), kLong) << c.what;
+  }
+}
+
+// --- a resumed error gives the handler's value as the result
+
+TEST(RuntimeErrors, AResumedMemberReadYieldsTheHandlersValue) {
+  using testing::ResumeWith;
+  Item counter = embed::newInstance(counterObject());
+  struct Case {
+    const char* what;
+    Item object;
+    const char* member;
+  };
+  const Case cases[] = {
+      {"missing member", counter, "nothing"},
+      {"internal member from outside", counter, "hidden"},
+      {"instance member through the class", counterObject(), "count"},
+      {"member of a number", Item::integer(3), "count"},
+  };
+  ResumeWith resume(Item::string("resumed"));
+  for (const Case& c : cases) {
+    Name name(c.member);
+    Item result = Item::string("previous");
+    rtGetMember(&result, &c.object, &name);
+    EXPECT_EQ(result.isString() ? result.str() : "(not a string)", "resumed") << c.what;
+  }
+  EXPECT_EQ(ResumeWith::raised(), 4);
+}
+
+TEST(RuntimeErrors, AResumedClassOfGivesTheClassOfTheHandlersObject) {
+  Item counter = embed::newInstance(counterObject());
+  testing::ResumeWith resume(counter);
+  Item number = Item::integer(3);
+  EXPECT_EQ(rtClassOf(&number), counterClass);
+}
+
+// --- no error handler runs while an internal lock is held
+
+TEST(RuntimeErrors, AHandlerMayUseTheRegistryWhenADefinitionFails) {
+  counterObject();
+  std::promise<Class*> found;
+  std::thread([&found] {
+    Class* seen = nullptr;
+    ScopedHandler handler([&seen](const ErrorObject&) {
+      seen = rtFindClass("Counter");
+      return ErrorDecision::unwind();
+    });
+    inspect::failNextMethodDefinition("Hooked");
+    Class* cls = rtCreateClass("Hooked", 0, 0, 1, 0, nullptr, 0, 0, 0);
+    EXPECT_THROW(rtDefineMethod(cls, "m", counterSecret, kPublicMethod), RuntimeError);
+    found.set_value(seen);
+  }).detach();
+  std::future<Class*> result = found.get_future();
+  if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+    std::fprintf(stderr, "the error handler deadlocked on the registry\n");
+    std::_Exit(1);
+  }
+  EXPECT_EQ(result.get(), counterClass);
+}
+
+// --- frames
+
+int frameLine = 0;
+
+void tooManyParameters(Item* result, int argc, const Item* argv) {
+  MethodFrame f(kFrameInstanceMethod, "@TEST@I@WIDE", MethodFrame::kMaxSlots, argc, argv);
+  *result = f.param(1);
+}
+
+void slotPastTheFrame(Item* result, int argc, const Item* argv) {
+  MethodFrame f(kFrameInstanceMethod, "@TEST@I@PAST", 1, argc, argv);
+  *result = f.param(MethodFrame::kMaxSlots);
+}
+
+// exactlyEqual and a send of laid-out arguments note their lines: the failed
+// send is reported at its own line, not at the exactlyEqual before it.
+void linesNoted(Item* result, int argc, const Item* argv) {
+  static const Name kMissing("missing");
+  MethodFrame f(kFrameInstanceMethod, "@TEST@I@LINES", 0, argc, argv);
+  exactlyEqual(f.self(), f.self());
+  EXPECT_EQ(rtCurrentFrame()->line, __LINE__ - 1);
+  frameLine = __LINE__ + 1;
+  *result = send(kMissing, argc, argv);
+}
+
+TEST(RuntimeFrames, FramesRefuseWhatTheyCannotHoldAndNoteEveryLine) {
+  Item counter = embed::newInstance(counterObject());
+  struct Case {
+    const char* what;
+    RtFunction method;
+    int code;
+    const char* procedure;
+  };
+  const Case cases[] = {
+      {"more parameters than slots", tooManyParameters, kErrorArgument, "@TEST@I@WIDE"},
+      {"a slot past the frame", slotPastTheFrame, kErrorArgument, "@TEST@I@PAST"},
+      {"a send of laid-out arguments", linesNoted, kErrorNoMethod, "@TEST@I@LINES"},
+  };
+  for (const Case& c : cases) {
+    Item result;
+    ErrorObject e = testing::raisedBy([&] { c.method(&result, 1, &counter); });
+    EXPECT_EQ(e.code, c.code) << c.what;
+    EXPECT_EQ(e.procedure, c.procedure) << c.what;
+    EXPECT_EQ(rtCurrentFrame(), nullptr) << c.what;
+  }
+  EXPECT_EQ(testing::raisedBy([&] { Item r; linesNoted(&r, 1, &counter); }).line, frameLine);
+  testing::ResumeWith resume(Item::string("stand-in"));
+  Item result;
+  slotPastTheFrame(&result, 1, &counter);
+  EXPECT_EQ(result.str(), "stand-in");
+}
+
+// --- declared counts
+
+TEST(RuntimeClasses, DefinitionsAreCheckedAgainstTheDeclaredCounts) {
+  struct Case {
+    const char* name;
+    int members, methods;  // declared
+    int defineMembers, defineMethods;
+    bool endsWell;
+  };
+  const Case cases[] = {
+      {"Exact", 2, 1, 2, 1, true},
+      {"MoreMembers", 1, 1, 2, 1, false},
+      {"MoreMethods", 1, 1, 1, 2, false},
+      {"HugeDeclared", INT_MAX, INT_MAX, 1, 1, false},  // bounded by what is defined
+  };
+  for (const Case& c : cases) {
+    ErrorObject e = testing::raisedBy([&] {
+      Class* cls = rtCreateClass(c.name, 0, c.members, c.methods, 0, nullptr, 0, 0, 0);
+      for (int i = 0; i < c.defineMembers; ++i) {
+        rtDefineMember(cls, ("m" + std::to_string(i)).c_str(), kPublicClassMember);
+      }
+      for (int i = 0; i < c.defineMethods; ++i) {
+        rtDefineMethod(cls, ("f" + std::to_string(i)).c_str(), counterSecret, kPublicMethod);
+      }
+      rtEndClassDefinition(cls);
+    });
+    EXPECT_EQ(e.code, c.endsWell ? 0 : int(kErrorClassDefinition)) << c.name;
+  }
+}
+
+// --- threads
+
+// Two threads assign long strings to the class-level total while two others
+// read it through their own instances: every reading is one whole value.
+TEST(RuntimeThreads, ClassLevelMembersAreReadAndAssignedWhole) {
+  Item cls = counterObject();
+  const std::set<std::string> values = {std::string(40, 'a'), std::string(60, 'b')};
+  embed::setMember(cls, "total", Item::string(*values.begin()));
+  std::atomic<int> torn{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      Item mine = embed::newInstance(cls);
+      const std::string& value = *std::next(values.begin(), t % 2);
+      for (int i = 0; i < 20000; ++i) {
+        if (t < 2) {
+          embed::setMember(mine, "total", Item::string(value));
+        } else {
+          Item seen = embed::getMember(mine, "total");
+          if (!seen.isString() || !values.count(std::string(seen.str()))) ++torn;
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(torn.load(), 0);
+}
+
+// Threads raise errors that the handler resumes, each with its own value,
+// while another thread keeps replacing the handler.
+TEST(RuntimeThreads, ErrorsAreRaisedAndResumedOnEveryThread) {
+  Item counter = embed::newInstance(counterObject());
+  auto echo = [](const ErrorObject& e) {
+    return ErrorDecision::resumeWith(e.arguments.empty() ? Item() : e.arguments.back());
+  };
+  ScopedHandler handler(echo);
+  std::atomic<bool> done{false};
+  std::thread replacer([&] {
+    while (!done) rtSetErrorHandler(echo);
+  });
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      Item mine = Item::string("thread " + std::to_string(t) + std::string(30, '.'));
+      for (int i = 0; i < 300; ++i) {
+        if (!exactlyEqual(add(Item::integer(1), mine), mine)) ++wrong;
+        if (!isTrue(Item::logical(true))) ++wrong;
+        Item c = embed::newInstance(counterObject());
+        if (!exactlyEqual(embed::getMember(c, "nothing"), c)) ++wrong;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  done = true;
+  replacer.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The clipboard on systems without a system clipboard we can rely on: one
-// process-wide text buffer.
+// process-wide text buffer. Like the system clipboard, it has one holder at a
+// time: open fails while it is open and not yet closed.
 
 #include <mutex>
 
@@ -11,6 +12,7 @@ namespace {
 struct Buffer {
   std::mutex mutex;
   std::string text;  // what the last setBuffer stored
+  bool open = false; // opened and not yet closed
 };
 Buffer& buffer() {
   static auto* b = new Buffer;  // lives as long as the process
@@ -18,7 +20,12 @@ Buffer& buffer() {
 }
 }  // namespace
 
-bool clipboardOpen() { return true; }
+bool clipboardOpen() {
+  std::lock_guard<std::mutex> lock(buffer().mutex);
+  if (buffer().open) return false;
+  buffer().open = true;
+  return true;
+}
 
 void clipboardEmpty() {
   std::lock_guard<std::mutex> lock(buffer().mutex);
@@ -31,7 +38,10 @@ bool clipboardSetText(std::string_view text) {
   return true;
 }
 
-void clipboardClose() {}
+void clipboardClose() {
+  std::lock_guard<std::mutex> lock(buffer().mutex);
+  buffer().open = false;
+}
 
 std::string clipboardRead() {
   std::lock_guard<std::mutex> lock(buffer().mutex);

@@ -37,6 +37,7 @@ void registerRuntimeFunctions(FunctionTable& table) {
       {"PADR", PADR},     {"STRZERO", STRZERO}, {"STRTRAN", STRTRAN}, {"LEN", LEN},
       {"EMPTY", EMPTY},   {"CHR", CHR},         {"ACREATE", ACREATE}, {"FERASE", FERASE},
       {"FCREATE", FCREATE}, {"FWRITE", FWRITE}, {"FCLOSE", FCLOSE},   {"FERROR", FERROR},
+      {"FCREATETEMP", FCREATETEMP}, {"FCOMMIT", FCOMMIT},
       {"SYSCLIPBOARD", SYSCLIPBOARD},
   };
   for (const auto& [name, fn] : builtins) table.byName[internName(name)] = fn;

@@ -15,6 +15,7 @@ namespace hostrt::fs {
 
 const NativeFile kNoFile = reinterpret_cast<NativeFile>(INVALID_HANDLE_VALUE);
 const int kBadHandle = ERROR_INVALID_HANDLE;
+const int kExists = ERROR_FILE_EXISTS;
 
 namespace {
 
@@ -73,6 +74,16 @@ int create(std::string_view name, int attributes, NativeFile* file) {
   return 0;
 }
 
+int createNew(std::string_view name, NativeFile* file) {
+  std::wstring path;
+  if (int error = toPath(name, &path)) return error;
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return int(::GetLastError());
+  *file = reinterpret_cast<NativeFile>(h);
+  return 0;
+}
+
 int writeAll(NativeFile file, const char* data, size_t size, size_t* written) {
   size_t done = 0;
   while (done < size) {
@@ -93,5 +104,24 @@ int writeAll(NativeFile file, const char* data, size_t size, size_t* written) {
 }
 
 int close(NativeFile file) { return ::CloseHandle(native(file)) ? 0 : int(::GetLastError()); }
+
+int flush(NativeFile file) {
+  return ::FlushFileBuffers(native(file)) ? 0 : int(::GetLastError());
+}
+
+// MoveFileEx replaces the target in one step; write-through returns only
+// once the move is on the disk.
+int replace(std::string_view from, std::string_view to) {
+  std::wstring source, target;
+  if (int error = toPath(from, &source)) return error;
+  if (int error = toPath(to, &target)) return error;
+  if (::MoveFileExW(source.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return 0;
+  }
+  return int(::GetLastError());
+}
+
+unsigned long processId() { return ::GetCurrentProcessId(); }
 
 }  // namespace hostrt::fs

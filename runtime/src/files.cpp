@@ -1,5 +1,5 @@
-// The file functions: FERASE, FCREATE, FWRITE, FCLOSE and FERROR, over the
-// platform's file operations (file_system.h).
+// The file functions: FERASE, FCREATE, FCREATETEMP, FWRITE, FCOMMIT, FCLOSE
+// and FERROR, over the platform's file operations (file_system.h).
 //
 // A handle is a number from a process-wide table, never a raw descriptor or
 // HANDLE. Numbers count up from 1 and are never handed out twice, so a handle
@@ -19,11 +19,17 @@
 //     kErrorArgument error. An unknown handle writes nothing: 0, and FERROR
 //     gives the platform's bad-handle error.
 //   - A name holding a NUL byte names no file: the function fails.
+//   - A temporary file (FCREATETEMP) remembers the first failed write to it;
+//     FCOMMIT then puts nothing in place. Until FCOMMIT puts it in place it
+//     is removed when it is closed or cannot be put in place, so only a
+//     process killed in between leaves one behind (NAME.<pid>.<n>.tmp).
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "file_system.h"
@@ -37,6 +43,9 @@ namespace {
 struct OpenFile {
   std::mutex mutex;                  // held for each write and for the close
   fs::NativeFile file = fs::kNoFile; // kNoFile once closed
+  std::string tempName;              // a temporary file's own name, else empty
+  std::string target;                // the name FCOMMIT gives a temporary file
+  int writeError = 0;                // the first failed write's error
 };
 
 struct HandleTable {
@@ -52,14 +61,39 @@ HandleTable& handles() {
 
 HOSTRT_THREAD_LOCAL int lastError = 0;  // FERROR of this thread
 
-int64_t addHandle(fs::NativeFile native) {
+int64_t addHandle(std::shared_ptr<OpenFile> file) {
   HandleTable& t = handles();
   std::lock_guard<std::mutex> lock(t.mutex);
   int64_t handle = t.next++;
-  auto file = std::make_shared<OpenFile>();
-  file->file = native;
   t.open.emplace(handle, std::move(file));
   return handle;
+}
+
+int64_t addHandle(fs::NativeFile native) {
+  auto file = std::make_shared<OpenFile>();
+  file->file = native;
+  return addHandle(std::move(file));
+}
+
+// Closes an open file; a temporary one is removed. The close's error.
+int closeFile(OpenFile& file) {
+  int error = fs::close(file.file);
+  file.file = fs::kNoFile;
+  if (!file.tempName.empty()) (void)fs::erase(file.tempName);
+  return error;
+}
+
+// Flushes a temporary file, closes it and renames it over its target; the
+// first error. The file is removed when it could not be put in place.
+int commitFile(OpenFile& file) {
+  int error = file.writeError;
+  if (error == 0) error = fs::flush(file.file);
+  int closed = fs::close(file.file);
+  file.file = fs::kNoFile;
+  if (error == 0) error = closed;
+  if (error == 0) error = fs::replace(file.tempName, file.target);
+  if (error != 0) (void)fs::erase(file.tempName);
+  return error;
 }
 
 // The open file of a handle item, or null for a number that is no handle.
@@ -98,6 +132,28 @@ extern "C" void FCREATE(Item* result, int argc, const Item* argv) {
   *result = Item::integer(lastError == 0 ? addHandle(file) : -1);
 }
 
+extern "C" void FCREATETEMP(Item* result, int argc, const Item* argv) {
+  FunctionArgs args("FCREATETEMP", argc, argv, result);
+  std::string_view name;
+  if (!args.loaded() || !args.string(1, &name)) return;
+  static std::atomic<uint64_t> counter{0};
+  const std::string prefix = std::string(name) + "." + std::to_string(fs::processId()) + ".";
+  auto file = std::make_shared<OpenFile>();
+  int error = fs::kExists;
+  // A name left by a killed process with the same number is skipped.
+  for (int attempt = 0; attempt < 100 && error == fs::kExists; ++attempt) {
+    file->tempName = prefix + std::to_string(++counter) + ".tmp";
+    error = fs::createNew(file->tempName, &file->file);
+  }
+  lastError = error;
+  if (error != 0) {
+    *result = Item::integer(-1);
+    return;
+  }
+  file->target.assign(name);
+  *result = Item::integer(addHandle(std::move(file)));
+}
+
 extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
   FunctionArgs args("FWRITE", argc, argv, result);
   double handle = 0;
@@ -118,25 +174,46 @@ extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
       lastError = fs::kBadHandle;  // closed by another thread meanwhile
     } else {
       lastError = fs::writeAll(file->file, text.data(), size, &written);
+      if (file->writeError == 0) file->writeError = lastError;
     }
   }
   *result = Item::integer(int64_t(written));
 }
 
-extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FCLOSE", argc, argv, result);
+
+namespace {
+
+// The ending functions FCLOSE and FCOMMIT: the handle leaves the table, then
+// `finish` closes the file under its lock and gives the error code that
+// FERROR reports. The result is true when that code is 0.
+template <typename Finish>
+void endFile(const char* function, Item* result, int argc, const Item* argv, Finish finish) {
+  FunctionArgs args(function, argc, argv, result);
   double handle = 0;
   if (!args.loaded() || !args.number(1, &handle)) return;
   std::shared_ptr<OpenFile> file = findHandle(args.at(1), true);
   if (!file) {
     lastError = fs::kBadHandle;
-    *result = Item::logical(false);
-    return;
+  } else {
+    std::lock_guard<std::mutex> lock(file->mutex);
+    lastError = finish(*file);
   }
-  std::lock_guard<std::mutex> lock(file->mutex);
-  lastError = fs::close(file->file);
-  file->file = fs::kNoFile;
   *result = Item::logical(lastError == 0);
+}
+
+}  // namespace
+
+extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
+  endFile("FCLOSE", result, argc, argv, closeFile);
+}
+
+extern "C" void FCOMMIT(Item* result, int argc, const Item* argv) {
+  endFile("FCOMMIT", result, argc, argv, [](OpenFile& file) {
+    if (!file.tempName.empty()) return commitFile(file);
+    int flushed = fs::flush(file.file);
+    int closed = closeFile(file);
+    return flushed != 0 ? flushed : closed;
+  });
 }
 
 extern "C" void FERROR(Item* result, int, const Item*) { *result = Item::integer(lastError); }

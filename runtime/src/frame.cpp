@@ -2,6 +2,8 @@
 
 #include "hostrt/frame.h"
 
+#include <string>
+
 #include "call_context.h"
 #include "hostrt/error.h"
 #include "hostrt/object.h"
@@ -47,14 +49,37 @@ MethodFrame::MethodFrame(int kind, const char* procedure, int params, int argc,
   record_.procedure = procedure;
   record_.line = int(where.line());
   rtFrameEnter(&record_);
+  try {
+    bind(params, argc, argv);
+  } catch (...) {
+    rtFrameExit(&record_);  // no destructor runs for a constructor that throws
+    throw;
+  }
+}
+
+void MethodFrame::bind(int params, int argc, const Item* argv) {
+  for (const Item*& slot : slots_) slot = &nil_;
   int count = params + 1;
-  if (count > kMaxSlots) count = kMaxSlots;
+  if (params < 0 || count > kMaxSlots) {
+    raiseError(kErrorArgument,
+               "a method frame holds at most " + std::to_string(kMaxSlots - 1) +
+                   " parameters, not " + std::to_string(params),
+               "method frame");
+    count = params < 0 ? 1 : kMaxSlots;
+  }
   rtBindParameters(slots_, count, argc, argv, &nil_);
-  for (int i = count; i < kMaxSlots; ++i) slots_[i] = &nil_;
-  if (kind == kFrameClassMethod && self().isObject()) {
+  if (record_.kind == kFrameClassMethod && self().isObject()) {
     rtReturnObject(&classSelf_, rtClassOf(&self()));
     slots_[0] = &classSelf_;
   }
+}
+
+const Item& MethodFrame::slotError(int i) const {
+  resumed_ = raiseError(kErrorArgument,
+                        "parameter " + std::to_string(i) + " is beyond the frame's " +
+                            std::to_string(kMaxSlots - 1) + " parameters",
+                        "param");
+  return resumed_;
 }
 
 MethodFrame::~MethodFrame() { rtFrameExit(&record_); }

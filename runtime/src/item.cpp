@@ -47,24 +47,24 @@ extern "C" const ItemOps rtItemOps[kKindCount] = {
 
 extern "C" void rtInitLiteral(Item* item) { item->initLiteral(); }
 
+// The source may live inside the storage the target releases (x := x:member,
+// a := a[1]), so both assignments take the source's value before releasing.
 Item& Item::operator=(const Item& other) {
   if (this == &other) return *this;
-  other.checkOps();
-  other.retain();
-  release();
-  ops_ = other.ops_;
-  kind_ = other.kind_;
-  u_ = other.u_;
-  return *this;
+  Item copy(other);
+  return *this = std::move(copy);
 }
 
 Item& Item::operator=(Item&& other) noexcept {
   if (this == &other) return *this;
+  const ItemOps* ops = other.ops_;
+  Kind kind = other.kind_;
+  Payload u = other.u_;
+  if (ops) other.becomeNil();
   release();
-  ops_ = other.ops_;
-  kind_ = other.kind_;
-  u_ = other.u_;
-  if (other.ops_) other.becomeNil();
+  ops_ = ops;
+  kind_ = kind;
+  u_ = u;
   return *this;
 }
 

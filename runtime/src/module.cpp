@@ -10,6 +10,13 @@
 
 #include "hostrt/embed.h"
 #include "hostrt/error.h"
+#include "object_internal.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <link.h>
+#endif
 
 namespace hostrt {
 
@@ -63,6 +70,42 @@ void callLoadHandler(const ModuleRecord& record) {
   if (uintptr_t handler = readAddress(start)) reinterpret_cast<LoadHandler>(handler)(0);
 }
 
+// The addresses [first, last) of the module's image, read from the headers the
+// loader mapped at the module handle (its load base). Reading them takes no
+// loader lock, so this is safe inside the loader's own unload call.
+struct ImageRange {
+  uintptr_t first = 0, last = 0;
+  bool holds(RtFunction fn) const {
+    auto at = reinterpret_cast<uintptr_t>(fn);
+    return at >= first && at < last;
+  }
+};
+
+#if defined(_WIN32)
+ImageRange imageOf(uintptr_t handle) {
+  if (!handle) return {};
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(handle);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return {};
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(handle + uintptr_t(dos->e_lfanew));
+  if (nt->Signature != IMAGE_NT_SIGNATURE) return {};
+  return {handle, handle + nt->OptionalHeader.SizeOfImage};
+}
+#else
+ImageRange imageOf(uintptr_t handle) {
+  if (!handle) return {};
+  auto* header = reinterpret_cast<const ElfW(Ehdr)*>(handle);
+  if (std::memcmp(header->e_ident, ELFMAG, SELFMAG) != 0) return {};
+  auto* segments = reinterpret_cast<const ElfW(Phdr)*>(handle + header->e_phoff);
+  ImageRange range{UINTPTR_MAX, 0};
+  for (int i = 0; i < header->e_phnum; ++i) {
+    if (segments[i].p_type != PT_LOAD) continue;
+    range.first = std::min<uintptr_t>(range.first, handle + segments[i].p_vaddr);
+    range.last = std::max<uintptr_t>(range.last, handle + segments[i].p_vaddr + segments[i].p_memsz);
+  }
+  return range.last ? range : ImageRange{};
+}
+#endif
+
 }  // namespace
 
 extern "C" int rtRequireVersion_2_00() { return 0x0200; }
@@ -83,6 +126,10 @@ extern "C" int rtModuleRemove(const ModuleRecord* record) {
   auto it = std::find(m.inserted.begin(), m.inserted.end(), record);
   if (it == m.inserted.end()) return 0;
   for (const TableEntry& e : tableEntries(*record)) rtUnregisterFunction(e.name, e.fn);
+  // The module's code may be unmapped next: its classes go with it, so that a
+  // later load builds them afresh and old instances cannot run code that is gone.
+  ImageRange image = imageOf(record->words[9]);
+  withdrawClasses([image](RtFunction fn) { return image.holds(fn); });
   m.inserted.erase(it);
   return 1;
 }

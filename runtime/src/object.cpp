@@ -153,6 +153,19 @@ void buildIndexes(Class* cls) {
 
 Item classItem(Class* cls) { return Item::object(cls); }
 
+// A message to an object whose class was withdrawn with its library: the
+// methods' code is gone, so the send is a runtime error instead.
+bool withdrawn(const Object* object) {
+  return object->cls->withdrawn.load(std::memory_order_acquire);
+}
+
+Item withdrawnError(const Item& receiver, const std::string& operation) {
+  return raiseError(kErrorNoMethod,
+                    "class " + receiver.object()->cls->name +
+                        " was withdrawn when its library was unloaded",
+                    operation, {receiver});
+}
+
 }  // namespace
 
 extern "C" void rtClassLock() { registry().classLock.lock(); }
@@ -181,8 +194,6 @@ extern "C" Class* rtCreateClass(const char* name, int instanceMembers, int allMe
   cls->declaredInstanceMembers = instanceMembers;
   cls->declaredAllMembers = allMembers;
   cls->declaredMethods = methods;
-  cls->members.reserve(size_t(allMembers));
-  cls->methods.reserve(size_t(methods));
   {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
@@ -205,7 +216,7 @@ extern "C" void rtDefineMember(Class* cls, const char* name, uint32_t flags) {
   for (const MemberDef& m : cls->members) {
     if (m.symbol == symbol) classError(std::string("member defined twice: ") + name, "rtDefineMember");
   }
-  if (cls->members.size() == cls->members.capacity()) {
+  if (cls->members.size() >= size_t(cls->declaredAllMembers)) {
     classError("class " + cls->name + " defines more members than it declared", "rtDefineMember");
   }
   bool classLevel = flags & kMemberClassLevel;
@@ -216,14 +227,15 @@ extern "C" void rtDefineMember(Class* cls, const char* name, uint32_t flags) {
 
 extern "C" void rtDefineMethod(Class* cls, const char* name, RtFunction impl, uint32_t flags) {
   requireOpen(cls, "rtDefineMethod");
+  bool injectedFailure = false;
   {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    if (!r.failNextDefinitionOf.empty() && r.failNextDefinitionOf == cls->name) {
-      r.failNextDefinitionOf.clear();
-      classError("injected failure while defining " + cls->name, "rtDefineMethod");
-    }
+    injectedFailure = !r.failNextDefinitionOf.empty() && r.failNextDefinitionOf == cls->name;
+    if (injectedFailure) r.failNextDefinitionOf.clear();
   }
+  // Raised with no lock held: the error handler may use the registry itself.
+  if (injectedFailure) classError("injected failure while defining " + cls->name, "rtDefineMethod");
   bool abstract = flags & kMethodAbstract;
   if (abstract != (impl == nullptr)) {
     classError(std::string("method ") + name + ": abstract methods and only they have no code",
@@ -233,7 +245,7 @@ extern "C" void rtDefineMethod(Class* cls, const char* name, RtFunction impl, ui
   for (const MethodDef& m : cls->methods) {
     if (m.symbol == symbol) classError(std::string("method defined twice: ") + name, "rtDefineMethod");
   }
-  if (cls->methods.size() == cls->methods.capacity()) {
+  if (cls->methods.size() >= size_t(cls->declaredMethods)) {
     classError("class " + cls->name + " defines more methods than it declared", "rtDefineMethod");
   }
   cls->methods.push_back(MethodDef{symbol, name, impl, flags, cls});
@@ -270,13 +282,32 @@ extern "C" void rtReturnObject(Item* result, Class* cls) { *result = classItem(c
 
 extern "C" const char* rtClassName(const Class* cls) { return cls->name.c_str(); }
 
+void withdrawClasses(const std::function<bool(RtFunction)>& codeIsGone) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (Class* cls : r.all) {
+    // Only a defined class can be registered; its index holds every method
+    // it runs, its own and the inherited ones.
+    if (!cls->ended) continue;
+    bool gone = false;
+    for (const auto& [symbol, method] : cls->methodIndex) {
+      if (method->impl && codeIsGone(method->impl)) gone = true;
+    }
+    if (!gone) continue;
+    cls->withdrawn.store(true, std::memory_order_release);
+    auto it = r.byName.find(internName(cls->name));
+    if (it != r.byName.end() && it->second == cls) r.byName.erase(it);
+  }
+}
+
 // ---------------------------------------------------------------- objects
 
 extern "C" Class* rtClassOf(const Item* object) {
   if (!object->isObject()) {
-    raiseError(kErrorWrongKind, std::string("a ") + object->kindName() + " has no class",
-               "rtClassOf", {*object});
-    return nullptr;
+    // A handler that resumes with an object stands in for the operand.
+    Item resumed = raiseError(kErrorWrongKind, std::string("a ") + object->kindName() + " has no class",
+                              "rtClassOf", {*object});
+    return resumed.isObject() ? resumed.object()->cls : nullptr;
   }
   return object->object()->cls;
 }
@@ -291,6 +322,10 @@ extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* ar
   static const Name kInit("INIT");
   if (!cls || !cls->ended) {
     *result = raiseError(kErrorClassDefinition, "instance of an undefined class", "New");
+    return;
+  }
+  if (cls->withdrawn.load(std::memory_order_acquire)) {
+    *result = withdrawnError(classItem(cls), "New");
     return;
   }
   auto* object = new Object;
@@ -317,36 +352,58 @@ std::string describeReceiver(const Item& receiver) {
   return (o->isClass ? "class " : "an instance of ") + o->cls->name;
 }
 
+// The member's slot, or null after a runtime error; the value a handler
+// resumed with is then left in *resumed.
 const MemberSlot* findMember(const Item& object, const Name& member, const char* operation,
-                             bool privileged) {
+                             bool privileged, Item* resumed) {
   const Class* cls = object.object()->cls;
   auto it = cls->memberIndex.find(member.symbol());
   if (it == cls->memberIndex.end()) {
-    raiseError(kErrorNoMember,
-               std::string("no member ") + member.text() + " in " + describeReceiver(object),
-               operation, {object});
+    *resumed = raiseError(kErrorNoMember,
+                          std::string("no member ") + member.text() + " in " + describeReceiver(object),
+                          operation, {object});
     return nullptr;
   }
   const MemberDef* def = it->second.def;
   if (def->internal() && !privileged && callerClass() != def->owner) {
-    raiseError(kErrorAccess,
-               std::string("internal member ") + def->name + " of class " + def->owner->name +
-                   " used from outside its class",
-               operation, {object});
+    *resumed = raiseError(kErrorAccess,
+                          std::string("internal member ") + def->name + " of class " +
+                              def->owner->name + " used from outside its class",
+                          operation, {object});
     return nullptr;
   }
   if (!def->classLevel() && object.object()->isClass) {
-    raiseError(kErrorNoMember,
-               std::string("instance member ") + def->name + " read through the class object",
-               operation, {object});
+    *resumed = raiseError(kErrorNoMember,
+                          std::string("instance member ") + def->name +
+                              " read through the class object",
+                          operation, {object});
     return nullptr;
   }
   return &it->second;
 }
 
-Item* memberStorage(const Item& object, const MemberSlot& slot) {
-  if (slot.def->classLevel()) return &slot.def->owner->slots[slot.slot];
-  return &object.object()->slots[slot.slot];
+// A class-level member is one item shared by every thread that reaches the
+// class: it is read and replaced only under its class's mutex, so a reader
+// gets the old value or the new one whole. The value a replacement drops is
+// released after the mutex is given back.
+Item readMember(const Item& object, const MemberSlot& slot) {
+  if (!slot.def->classLevel()) return object.object()->slots[slot.slot];
+  Class* owner = slot.def->owner;
+  std::lock_guard<std::mutex> lock(owner->classMembersMutex);
+  return owner->slots[slot.slot];
+}
+
+void writeMember(const Item& object, const MemberSlot& slot, const Item& value) {
+  Item replacing(value);
+  if (!slot.def->classLevel()) {
+    object.object()->slots[slot.slot] = std::move(replacing);
+    return;
+  }
+  Class* owner = slot.def->owner;
+  {
+    std::lock_guard<std::mutex> lock(owner->classMembersMutex);
+    std::swap(owner->slots[slot.slot], replacing);
+  }
 }
 
 }  // namespace
@@ -367,8 +424,11 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
       return;
     }
   }
-  const MemberSlot* slot = findMember(*object, *member, "get member", privileged);
-  if (slot) *result = *memberStorage(*object, *slot);
+  Item value;
+  if (const MemberSlot* slot = findMember(*object, *member, "get member", privileged, &value)) {
+    value = readMember(*object, *slot);
+  }
+  *result = std::move(value);
 }
 
 extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
@@ -379,8 +439,10 @@ extern "C" void rtSetMember(const Item* object, const Name* member, const Item* 
                "set member", {*object});
     return;
   }
-  const MemberSlot* slot = findMember(*object, *member, "set member", privileged);
-  if (slot) *memberStorage(*object, *slot) = *value;
+  Item ignored;
+  if (const MemberSlot* slot = findMember(*object, *member, "set member", privileged, &ignored)) {
+    writeMember(*object, *slot, *value);
+  }
 }
 
 extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* argv) {
@@ -396,6 +458,10 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
     return;
   }
   const Object* object = argv[0].object();
+  if (withdrawn(object)) {
+    *result = withdrawnError(argv[0], operation);
+    return;
+  }
   const Class* cls = object->cls;
   auto it = cls->methodIndex.find(message->symbol());
   if (it == cls->methodIndex.end()) {
@@ -452,6 +518,13 @@ Item send(const Item& receiver, const Name& message, std::initializer_list<Item>
   argv.insert(argv.end(), args.begin(), args.end());
   Item result;
   rtSend(&result, &message, int(argv.size()), argv.data());
+  return result;
+}
+
+Item send(const Name& message, int argc, const Item* argv, Where where) {
+  noteLine(int(where.line()));
+  Item result;
+  rtSend(&result, &message, argc, argv);
   return result;
 }
 

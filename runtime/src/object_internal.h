@@ -3,7 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -66,8 +68,10 @@ class Class : public Object {
   uint32_t instanceSlots = 0;         // slots of an instance, inherited ones included
   uint32_t ownInstanceMembers = 0;    // instance members declared so far
   uint32_t ownClassMembers = 0;       // class-level members declared so far
-  bool ended = false;                 // definition ended: indexes are built
+  std::atomic<bool> ended{false};     // definition ended: indexes are built
   bool registered = false;            // findable by name
+  std::atomic<bool> withdrawn{false}; // its library was unloaded: no more sends
+  std::mutex classMembersMutex;       // guards the class-level members in slots
 };
 
 inline void retainObjectStorage(Object* o) {
@@ -80,6 +84,11 @@ inline void releaseObjectStorage(Object* o) {
 struct ItemAccess {
   static StringBuffer* buffer(const Item& item);
 };
+
+// Withdraws every class that runs code for which codeIsGone is true (its own
+// methods or inherited ones): it can no longer be found by name, and its
+// instances and class object answer every message with a runtime error.
+void withdrawClasses(const std::function<bool(RtFunction)>& codeIsGone);
 
 // Privileged access for tests and tools: the next member access or send on
 // this thread skips the access check.

@@ -111,7 +111,8 @@ bool greater(const Item& a, const Item& b, Where where) {
   return compare(a, b, ">", [](int c) { return c > 0; });
 }
 
-bool exactlyEqual(const Item& a, const Item& b) {
+bool exactlyEqual(const Item& a, const Item& b, Where where) {
+  noteLine(where.line());
   if (!a.hasOps() || !b.hasOps()) return false;
   if (a.isString() && b.isString()) return a.str() == b.str();
   if (a.kind() != b.kind()) {

@@ -87,5 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove(file);
   velmoran::host::SendOutcome outcome = velmoran::host::sendOrder(build.records);
   if (outcome.status == velmoran::host::kExitWritten) checkOrderFile(file);
+  // Written or not, no temporary file stays behind.
+  for (const auto& entry : std::filesystem::directory_iterator(exportDir())) {
+    if (entry.path().filename() != "velmoran.txt") {
+      std::fprintf(stderr, "left behind: %s\n", entry.path().c_str());
+      std::abort();
+    }
+  }
   return 0;
 }

@@ -75,6 +75,24 @@ TEST_F(FilesWin32Test, BytesAreWrittenUnchanged) {
   EXPECT_EQ(readFile(name("out.txt")), content + "abcxy");
 }
 
+TEST_F(FilesWin32Test, TemporaryFileReplacesAnOpenedTargetOnCommit) {
+  std::ofstream(name("order.txt"), std::ios::binary) << "earlier";
+  int64_t h = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  ASSERT_GT(h, 0) << lastError();
+  EXPECT_EQ(Call(FWRITE)(num(h), str("whole\r\n\n")).asInteger(), 8);
+  EXPECT_EQ(readFile(name("order.txt")), "earlier");
+  EXPECT_TRUE(Call(FCOMMIT)(num(h)).asLogical()) << lastError();
+  EXPECT_EQ(readFile(name("order.txt")), "whole\r\n\n");
+  int64_t dropped = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  ASSERT_GT(dropped, 0);
+  EXPECT_TRUE(Call(FCLOSE)(num(dropped)).asLogical());
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1u);  // the temporary files are gone
+  EXPECT_EQ(Call(FCREATETEMP)(str(name("missing\\order.txt"))).asInteger(), -1);
+  EXPECT_EQ(lastError(), ERROR_PATH_NOT_FOUND);
+}
+
 TEST_F(FilesWin32Test, CreateReplacesAnExistingFileAndEraseRemovesIt) {
   std::ofstream(name("old.txt"), std::ios::binary) << "previous, longer content";
   int64_t h = create("old.txt");

@@ -5,7 +5,8 @@
 // objects take `New`, `create`, `open`, `clear`, `setBuffer` (one string,
 // stored as text), `close` and `destroy`. On Windows the object drives the
 // system clipboard; on other systems the clipboard is a process-wide text
-// buffer that the embedding application reads back with clipboardRead.
+// buffer, held by one opener at a time as the system clipboard is, that the
+// embedding application reads back with clipboardRead.
 //
 // Thread safety: the platform clipboard is guarded by a process-wide mutex;
 // clipboard objects themselves are not shared between threads.

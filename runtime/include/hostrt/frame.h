@@ -9,7 +9,10 @@
 // MethodFrame is the C++ form of a method's frame: its constructor enters the
 // frame and binds the parameters (slot 0 the receiver, slot i the i-th
 // parameter, nil for every parameter the caller did not pass); a class-level
-// method's receiver becomes the receiver's class object. Its destructor unlinks
+// method's receiver becomes the receiver's class object. A method declares at
+// most kMaxSlots - 1 parameters; declaring more, or asking param(i) for a slot
+// the frame does not have, is a runtime error (a resuming handler's value then
+// stands for the parameter). Its destructor unlinks
 // the record on every path, the unwinding of a runtime error included, and the
 // method's locals, being C++ objects, are released with it.
 //
@@ -69,14 +72,20 @@ class HOSTRT_API MethodFrame {
   // The receiver: the instance, or the class object in a class-level method.
   const Item& self() const { return *slots_[0]; }
   // Parameter i (1-based); nil when the caller did not pass it.
-  const Item& param(int i) const { return *slots_[i]; }
+  const Item& param(int i) const {
+    return unsigned(i) < unsigned(kMaxSlots) ? *slots_[i] : slotError(i);
+  }
   // Number of arguments the caller passed, the receiver not counted.
   int passed() const { return passed_; }
 
  private:
+  const Item& slotError(int i) const;
+  void bind(int params, int argc, const Item* argv);
+
   Frame record_;                  // the frame record linked into this thread's stack
   Item nil_;                      // the nil that missing parameters refer to
   Item classSelf_;                // the class object, for class-level methods
+  mutable Item resumed_;          // a handler's value for a slot the frame lacks
   const Item* slots_[kMaxSlots];  // receiver and parameters
   int passed_;                    // arguments passed, without the receiver
 };

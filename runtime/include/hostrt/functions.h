@@ -48,11 +48,22 @@ HOSTRT_API void ACREATE(Item* result, int argc, const Item* argv);
 HOSTRT_API void FERASE(Item* result, int argc, const Item* argv);
 // FCREATE(name, attr): creates or truncates the file; a handle, or -1.
 HOSTRT_API void FCREATE(Item* result, int argc, const Item* argv);
+// FCREATETEMP(name): creates a new, empty temporary file beside the file
+// name, named name.<process>.<n>.tmp, to become name by FCOMMIT; a handle,
+// or -1. Closed with FCLOSE instead, or when FCOMMIT fails, it is removed.
+HOSTRT_API void FCREATETEMP(Item* result, int argc, const Item* argv);
 // FWRITE(handle, text[, count]): writes the text (or its first count bytes),
 // carrying on after partial and interrupted writes; the count actually written.
 HOSTRT_API void FWRITE(Item* result, int argc, const Item* argv);
 // FCLOSE(handle): true when the file was closed without error.
 HOSTRT_API void FCLOSE(Item* result, int argc, const Item* argv);
+// FCOMMIT(handle): writes the file through to the disk and closes it; a
+// temporary file then replaces the file it was made for in one step, so that
+// file is at every instant either the earlier one or complete. True on
+// success. A temporary file that had a failed write, or that could not be
+// flushed, closed or renamed, is removed instead: false, and FERROR gives the
+// first error.
+HOSTRT_API void FCOMMIT(Item* result, int argc, const Item* argv);
 // FERROR(): the operating-system error code of this thread's last file
 // function, 0 after success.
 HOSTRT_API void FERROR(Item* result, int argc, const Item* argv);

@@ -14,7 +14,12 @@
 //
 // rtModuleInsert calls the load handler (which prepares the library's literal
 // items) and then registers every entry of the public function table under
-// its public name; rtModuleRemove withdraws those names again. Table entries
+// its public name; rtModuleRemove withdraws those names again, and with them
+// every class whose methods (own or inherited) lie in the module's image, found
+// by the module handle of word 10. A withdrawn class is no longer found by
+// name, so loading the library again builds its classes afresh; an instance
+// or class object of a withdrawn class answers every message with a runtime
+// error, since its code may be unmapped. Table entries
 // are: u32 entry size, an address-wide function address, u32 reserved, u32
 // flags, the NUL-terminated name. Address fields may be unaligned and are read
 // byte-wise.

@@ -25,9 +25,14 @@
 // superclass.
 //
 // Thread safety: rtClassLock is a recursive process-wide lock that serialises
-// class creation; the thread that holds it may take it again. A registered
-// class is immutable, so sends and member reads on different objects may run
-// on different threads without locking. Objects themselves are not locked.
+// class creation; the thread that holds it may take it again. The definition
+// of a registered class is immutable. A class-level member, though, is one
+// value shared by the class object and every instance, whichever thread reaches
+// it: it is read and assigned under its class's own mutex, so any thread may
+// read or assign it at any time and gets the old or the new value whole (the
+// last assignment wins). Instance members are not locked: an instance is used
+// by one thread at a time, and sends to different instances may run on
+// different threads, sharing nothing but their class-level members.
 #pragma once
 
 #include <atomic>
@@ -109,6 +114,10 @@ HOSTRT_API const char* rtClassName(const Class* cls);
 // C++ forms that record the caller's line first.
 HOSTRT_API Item send(const Item& receiver, const Name& message,
                      std::initializer_list<Item> args = {}, Where where = Where::current());
+// A send whose receiver and arguments are already laid out: argv[0] the
+// receiver, then the argc - 1 arguments.
+HOSTRT_API Item send(const Name& message, int argc, const Item* argv,
+                     Where where = Where::current());
 HOSTRT_API Item getMember(const Item& object, const Name& member,
                           Where where = Where::current());
 HOSTRT_API void setMember(const Item& object, const Name& member, const Item& value,

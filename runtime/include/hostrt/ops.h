@@ -51,7 +51,7 @@ HOSTRT_API bool greater(const Item& a, const Item& b, Where where = Where::curre
 
 // Exact equality: same kind family and same value, the same array or object.
 // Never an error.
-HOSTRT_API bool exactlyEqual(const Item& a, const Item& b);
+HOSTRT_API bool exactlyEqual(const Item& a, const Item& b, Where where = Where::current());
 
 // Logical negation.
 HOSTRT_API Item negate(const Item& a, Where where = Where::current());
