@@ -12,7 +12,8 @@
 #    its own way: "Path not found", "Disk full").
 # 2. The worked example, the seed orders of the fuzzer and remarks in a range
 #    of code pages are sent by both programs into the same folder: exit
-#    status, stdout, stderr and the order file must be the same, byte for byte;
+#    status, stdout, stderr (but for the system's wording of why a file was
+#    not written) and the order file must be the same, byte for byte;
 #    the example and a remark again with wine under a Russian locale.
 #
 # WINDOWS_BUILD holds bin/velmoran-send.exe and the wine prefix of --arch
@@ -24,7 +25,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 arch=win32
 if [[ "${1:-}" == --arch ]]; then arch="${2:-}"; shift 2 || true; fi
-[[ $# -eq 2 ]] || { sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[[ $# -eq 2 ]] || { sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 "$here/wine-env.sh" --arch "$arch" --check
 win="$(cd "$1" && pwd)"
 linux="$(cd "$2" && pwd)"
@@ -60,6 +61,8 @@ send() {
   (cd "$work/export" && "$program" "$@" <"$work/order.json" >"$work/$name/stdout" 2>"$work/$name/stderr") \
     || status=$?
   echo "$status" >"$work/$name/status"
+  # Why a file was not written is in each system's own words.
+  sed -i -E "s/^(velmoran-send: cannot write .*): [^:]*\$/\\1: (the system's reason)/" "$work/$name/stderr"
   if [[ -f "$work/export/velmoran.txt" ]]; then cp "$work/export/velmoran.txt" "$work/$name/file"; fi
 }
 
