@@ -7,7 +7,7 @@
 // then calls the load handler, which gives every literal item its operation
 // table, and registers the six class functions under their public names. At
 // unload (reason 0) the entry point withdraws the record and does nothing
-// else. The loader calls the entry point under its own lock, so it calls
+// else; on Windows, not when the process is exiting. The loader calls the entry point under its own lock, so it calls
 // nothing but the three module operations.
 //
 // On Windows the loader calls DllMain; on other systems a load-time
@@ -57,27 +57,39 @@ hostrt::ModuleRecord moduleRecord = {};
 
 }  // namespace velmoran
 
+// Nothing throws out of the entry point: the loader that calls it cannot
+// take an exception. An attach that fails reports 0, and the load fails.
 extern "C" int velmoranEntry(void* moduleHandle, uint32_t reason, void*) {
   using namespace velmoran;
-  switch (reason) {
-    case kReasonAttach:
-      hostrt::rtRequireVersion_2_00();
-      fillModuleRecord<uintptr_t, Section>(moduleRecord.words,
-                                           reinterpret_cast<uintptr_t>(&publicSection),
-                                           reinterpret_cast<uintptr_t>(moduleHandle));
-      hostrt::rtModuleInsert(&moduleRecord);
-      return 1;
-    case kReasonDetach:
-      hostrt::rtModuleRemove(&moduleRecord);
-      return 1;
-    default:
-      return 0;
+  try {
+    switch (reason) {
+      case kReasonAttach:
+        hostrt::rtRequireVersion_2_00();
+        fillModuleRecord<uintptr_t, Section>(moduleRecord.words,
+                                             reinterpret_cast<uintptr_t>(&publicSection),
+                                             reinterpret_cast<uintptr_t>(moduleHandle));
+        hostrt::rtModuleInsert(&moduleRecord);
+        return 1;
+      case kReasonDetach:
+        hostrt::rtModuleRemove(&moduleRecord);
+        return 1;
+      default:
+        return 0;
+    }
+  } catch (...) {
+    return 0;
   }
 }
 
 #if defined(_WIN32)
 
+// A detach with a non-null `reserved` comes at process exit. The other
+// threads are gone by then, perhaps in the middle of a runtime call holding
+// one of its locks, and the process ends anyway: nothing is withdrawn. Thread
+// attach and detach (the library never asks to be spared them) change nothing.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) return TRUE;
+  if (reason != DLL_PROCESS_ATTACH && reason != DLL_PROCESS_DETACH) return TRUE;
   return velmoranEntry(instance, reason, reserved);
 }
 

@@ -8,6 +8,7 @@
 // Thread safety: one CodePage per thread; convert() keeps conversion state.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ class CodePage {
   static CodePage open(std::string_view name, Status* status);
 
   const std::string& name() const { return name_; }
+  // The Windows number of the code page (65001 for UTF-8); 0 where code
+  // pages have no numbers (POSIX).
+  uint32_t windowsId() const { return windowsId_; }
 
   // Converts valid UTF-8 text into *out. Fails, naming the character, when
   // the code page cannot hold one of them; *out is then unspecified.
@@ -42,6 +46,7 @@ class CodePage {
 
   std::string name_;                       // as the user gave it
   std::unique_ptr<Converter> converter_;   // null: bytes are kept (UTF-8)
+  uint32_t windowsId_ = 0;
 };
 
 }  // namespace velmoran::host

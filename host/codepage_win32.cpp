@@ -11,12 +11,18 @@
 // ANSI code pages (874, 1250 to 1258) that define no character, so that text
 // survives a round trip; those code pages define no such character, and iconv
 // refuses them, so they are refused here too.
+//
+// Code pages whose conversions Windows cannot check without best-fit
+// substitutes (UTF-7, the ISO-2022 and ISCII ones, GB18030, Symbol) are
+// refused when opened.
 
 #include "host/codepage.h"
+#include "host/utf16_win32.h"
 
 #include <windows.h>
 
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +68,14 @@ UINT codePageOf(std::string_view given) {
 }
 
 bool isAnsiCodePage(UINT cp) { return cp == 874 || (cp >= 1250 && cp <= 1258); }
+
+// Code pages for which Windows refuses WC_NO_BEST_FIT_CHARS and the check for
+// a used default character: every text would be refused, so none can be
+// checked, and the code page is refused instead.
+bool isUncheckable(UINT cp) {
+  return (cp >= 50220 && cp <= 50229) || cp == 52936 || cp == 54936 ||
+         (cp >= 57002 && cp <= 57011) || cp == 65000 || cp == 42;
+}
 
 std::string codePointName(uint32_t cp) {
   char buf[16];
@@ -114,12 +128,23 @@ CodePage CodePage::open(std::string_view name, Status* status) {
   *status = {};
   std::string text(name);
   UINT cp = codePageOf(name);
-  if (cp == kKeepBytes) return CodePage(text, nullptr);
+  if (cp == kKeepBytes) {
+    CodePage page(text, nullptr);
+    page.windowsId_ = CP_UTF8;
+    return page;
+  }
+  if (isUncheckable(cp)) {
+    *status = {false, "code page \"" + text +
+                          "\" is not supported: Windows cannot check its conversions"};
+    return CodePage(text, nullptr);
+  }
   if (cp == 0 || !IsValidCodePage(cp)) {
     *status = {false, "unknown code page \"" + text + "\""};
     return CodePage(text, nullptr);
   }
-  return CodePage(text, std::unique_ptr<Converter>(new Converter{cp}));
+  CodePage page(text, std::unique_ptr<Converter>(new Converter{cp}));
+  page.windowsId_ = cp;
+  return page;
 }
 
 CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
@@ -128,15 +153,9 @@ CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
     return {};
   }
   const UINT cp = converter_->codePage;
+  if (utf8.size() > size_t(INT_MAX)) return {false, "the text is too long"};
   std::wstring wide;
-  if (!utf8.empty()) {
-    int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()),
-                                    nullptr, 0);
-    if (count <= 0) return {false, "the text is not valid UTF-8"};
-    wide.resize(size_t(count));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), wide.data(),
-                        count);
-  }
+  if (!utf8ToUtf16(utf8, &wide)) return {false, "the text is not valid UTF-8"};
   bool c1Refused = isAnsiCodePage(cp);
   bool hasC1 = false;
   for (wchar_t c : wide) hasC1 |= c >= 0x80 && c <= 0x9F;

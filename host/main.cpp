@@ -4,9 +4,10 @@
 // stdout gets the plug-in's result message (statuses 0, 1, 3); stderr gets
 // one line for a usage or input error (2) or a runtime error (4), the
 // system's reason when the order file was not written (1), a warning when
-// "lines" sends fewer positions than the order holds, and the reason when
-// stdout itself cannot be written (5). Input is checked completely before
-// anything is sent.
+// "lines" sends fewer positions than the order holds, a warning when the
+// file is written but its path is not on the clipboard (0), and the reason
+// when stdout itself cannot be written (5). Input is checked completely
+// before anything is sent.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -20,11 +21,18 @@
 #include <cstring>
 #include <string>
 
+#include "host/console.h"
 #include "host/options.h"
 #include "host/order_json.h"
 #include "host/order_sender.h"
 #include "host/plugin_loader.h"
 #include "hostrt/embed.h"
+
+#if defined(_WIN32)
+#include <vector>
+
+#include "host/utf16_win32.h"
+#endif
 
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
@@ -37,12 +45,14 @@ namespace {
 
 using namespace velmoran::host;
 
+constexpr uint32_t kUtf8 = 65001;  // the host's own texts are UTF-8
+
 // One line on stderr; control characters from the input become blanks.
 int fail(int status, std::string text) {
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   }
-  std::fprintf(stderr, "velmoran-send: %s\n", text.c_str());
+  writeText(stderr, "velmoran-send: " + text + "\n", kUtf8);
   return status;
 }
 
@@ -55,9 +65,9 @@ int finish(int status) {
   return kExitOutputError;
 }
 
+// The plug-in's message, in the application's code page.
 int succeed(int status, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
+  writeText(stdout, text + "\n", hostrt::embed::codePage());
   return finish(status);
 }
 
@@ -65,21 +75,36 @@ int succeed(int status, const std::string& text) {
 std::string systemReason(int code) {
   if (code == 0) return "no reason given by the system";
 #if defined(_WIN32)
-  char buf[512];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           DWORD(code), 0, buf, sizeof buf, nullptr);
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == '.')) --n;
-  if (n > 0) return std::string(buf, n);
+  wchar_t buf[512];
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           DWORD(code), 0, buf, 512, nullptr);
+  while (n > 0 && (buf[n - 1] == L'\n' || buf[n - 1] == L'\r' || buf[n - 1] == L'.')) --n;
+  std::string reason;
+  if (n > 0 && utf16ToUtf8(std::wstring_view(buf, n), &reason)) return reason;
   return "system error " + std::to_string(code);
 #else
   return std::strerror(code);
 #endif
 }
 
+// Opens the order file, named in UTF-8, for reading.
+int openInput(const std::string& name) {
+#if defined(_WIN32)
+  std::wstring wide;
+  if (!utf8ToUtf16(name, &wide)) {
+    errno = EINVAL;
+    return -1;
+  }
+  return _wopen(wide.c_str(), O_RDONLY | O_BINARY);
+#else
+  return open(name.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+#endif
+}
+
 // Reads the whole file, or standard input for "-", refusing more than
 // `limit` bytes. Memory grows with what was read, never past the limit.
 bool readInput(const std::string& name, uint64_t limit, std::string* text, std::string* error) {
-  int fd = name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+  int fd = name == "-" ? STDIN_FILENO : openInput(name);
   const std::string shown = name == "-" ? "standard input" : name;
   if (fd < 0) {
     *error = "cannot read " + shown + ": " + std::strerror(errno);
@@ -130,6 +155,10 @@ int run(const Options& options) {
     if (outcome.status == kExitNotWritten) {
       fail(0, "cannot write " + build.orderFile + ": " + systemReason(outcome.systemError));
     }
+    if (outcome.status == kExitWritten && outcome.clipboardFailed) {
+      fail(0, "the order file is written, but the path is not on the clipboard: "
+              "the clipboard could not be opened or did not take the text");
+    }
     return succeed(outcome.status, outcome.text);
   } catch (const hostrt::RuntimeError& e) {
     return fail(kExitRuntimeError, describe(e));
@@ -138,11 +167,11 @@ int run(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int velmoranSend(int argc, char** argv) {
   Options options;
   std::string error;
   switch (parseOptions(argc, argv, &options, &error)) {
-    case Command::kHelp: return std::fputs(usageText().c_str(), stdout), finish(0);
+    case Command::kHelp: return writeText(stdout, usageText(), kUtf8), finish(0);
     case Command::kVersion: return succeed(0, "velmoran-send " VELMORAN_VERSION);
     case Command::kError: return fail(kExitInputError, error);
     case Command::kSend: break;
@@ -153,3 +182,27 @@ int main(int argc, char** argv) {
     return fail(kExitRuntimeError, std::string("internal error: ") + e.what());
   }
 }
+
+#if defined(_WIN32)
+
+// The arguments as the user typed them, in UTF-16, then UTF-8 like every
+// other text of the host: the narrow arguments of main would be in the ANSI
+// code page, with best-fit substitutes for what it lacks ("ł" as "l").
+extern "C" int wmain(int argc, wchar_t** wargv) {
+  std::vector<std::string> args(size_t(argc > 0 ? argc : 0));
+  std::vector<char*> argv;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (!utf16ToUtf8(wargv[i], &args[i])) {
+      return fail(kExitInputError, "argument " + std::to_string(i) + " is not valid Unicode");
+    }
+    argv.push_back(args[i].data());
+  }
+  argv.push_back(nullptr);
+  return velmoranSend(argc, argv.data());
+}
+
+#else
+
+int main(int argc, char** argv) { return velmoranSend(argc, argv); }
+
+#endif

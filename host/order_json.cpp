@@ -316,7 +316,10 @@ bool RecordBuilder::param(const Json* object, const std::optional<std::string>& 
   return true;
 }
 
-// The export directory is used as given: no code page conversion.
+// On Windows the runtime reads file names in the application's code page, so
+// the export directory is converted like every other string: a character the
+// code page lacks is an error, not another directory. On POSIX file names are
+// bytes, and the directory is used as given.
 bool RecordBuilder::exportDirectory(const Json& v, const std::string& path, Item* out) {
   if (!v.is_string()) return fail(path, "the export directory must be a string");
   const std::string& dir = v.get_ref<const std::string&>();
@@ -324,7 +327,14 @@ bool RecordBuilder::exportDirectory(const Json& v, const std::string& path, Item
   if (dir.find('\0') != std::string::npos) {
     return fail(path, "the export directory contains a NUL character");
   }
+#if defined(_WIN32)
+  std::string bytes;
+  CodePage::Status s = codePage_.convert(dir, &bytes);
+  if (!s.ok) return fail(path, s.error);
+  *out = Item::string(std::move(bytes));
+#else
   *out = Item::string(dir);
+#endif
   return true;
 }
 
@@ -377,6 +387,7 @@ OrderBuild buildOrder(std::string_view json, const OrderOptions& options) {
     build.error = read.error;
     return build;
   }
+  build.records.codePage = codePage.windowsId();
   if (!builder.build(read.value, options, &build.records)) {
     build.error = builder.error();
     build.records = {};

@@ -14,7 +14,9 @@
 // Other values are passed as items: null nil, booleans logical, integers
 // 64-bit integers (floats when too large), other numbers floats, strings
 // converted from UTF-8 to the code page, arrays arrays. "lines", when absent,
-// is the number of positions. The export directory is used as given.
+// is the number of positions. The export directory is converted too on
+// Windows, where the runtime reads file names in the application's code
+// page; on POSIX, where file names are bytes, it is used as given.
 //
 // The members the plug-in reads are checked for their kind: "lines" a whole
 // number, at most the number of positions; a position's "partNo" and
@@ -28,6 +30,7 @@
 // (a plug-in that does not provide the classes) unwinds as RuntimeError.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +49,7 @@ struct OrderOptions {
 struct OrderRecords {
   hostrt::Item order;  // an order_Structure
   hostrt::Item param;  // a param_Structure holding the export directory
+  uint32_t codePage = 0;  // the strings' Windows code page; 0 where there are none
 };
 
 // The records, or the input error that kept them from being built.

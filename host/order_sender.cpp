@@ -12,15 +12,19 @@ using hostrt::Item;
 std::string describe(const hostrt::RuntimeError& error) { return error.what(); }
 
 SendOutcome sendOrder(const OrderRecords& records) {
+  // The runtime converts file names and clipboard text from this code page.
+  if (records.codePage != 0) embed::setCodePage(records.codePage);
   try {
     Item exporter = embed::newInstance(embed::callFunction("VELMORANORDER"));
+    const uint64_t clipboardFailures = embed::clipboardFailures();
     Item result = embed::send(exporter, "send", {records.order, records.param});
+    const bool clipboardFailed = embed::clipboardFailures() != clipboardFailures;
     // Read at once: the file functions' error of this thread's last call.
     Item error = embed::callFunction("FERROR");
     Item message = embed::send(exporter, "getResultMessage");
     std::string text(message.isString() ? message.str() : "");
     if (result.isNil()) return {kExitNoPositions, text};
-    if (result.isLogical() && result.asLogical()) return {kExitWritten, text};
+    if (result.isLogical() && result.asLogical()) return {kExitWritten, text, 0, clipboardFailed};
     if (result.isLogical()) {
       return {kExitNotWritten, text, error.isInteger() ? int(error.asInteger()) : 0};
     }

@@ -23,10 +23,12 @@ struct SendOutcome {
   ExitStatus status;
   std::string text;     // the result message; for kExitRuntimeError the error
   int systemError = 0;  // kExitNotWritten: FERROR after the send, why the file was not written
+  bool clipboardFailed = false;  // kExitWritten: the path did not get onto the clipboard
 };
 
 // Creates a VelmoranOrder, sends it the records and reads its result
-// message. Runtime errors are caught and become kExitRuntimeError.
+// message. Runtime errors are caught and become kExitRuntimeError. The
+// records' code page, when they have one, becomes the runtime's.
 SendOutcome sendOrder(const OrderRecords& records);
 
 // "DESCRIPTION (PROCEDURE, line N)", or the description alone outside any method.

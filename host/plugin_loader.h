@@ -10,11 +10,14 @@ namespace velmoran::host {
 // Where the plug-in is looked for when no path is given: beside the
 // executable (the build tree), then in ../lib/velmoran relative to it (the
 // installed layout), then in ../lib. The first that exists; the first
-// candidate when none does.
+// candidate when none does. On Windows: beside the executable, and "" when
+// its folder cannot be found.
 std::string defaultPluginPath();
 
 // Loads the library for the life of the process. False, with the reason in
-// *error, when it cannot be loaded.
+// *error, when it cannot be loaded. On Windows the path is UTF-8, made full
+// when relative, and the library's own imports are looked for only in its
+// folder and the system folder; an empty path is an error.
 bool loadPlugin(const std::string& path, std::string* error);
 
 }  // namespace velmoran::host

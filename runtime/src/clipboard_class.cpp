@@ -1,6 +1,8 @@
 // The clipboard class SYSCLIPBOARD: a runtime class whose methods drive the
 // platform clipboard. An object remembers whether it holds the clipboard, so
 // that clear and setBuffer act only between a successful open and close.
+// A failed open, and text the clipboard did not take, are counted per thread
+// for the embedding application; the methods' results stay as they are.
 
 #include "hostrt/clipboard.h"
 #include "hostrt/error.h"
@@ -12,6 +14,8 @@ namespace hostrt {
 namespace {
 
 const Name kHolding("holding");
+
+HOSTRT_THREAD_LOCAL uint64_t failures = 0;
 
 bool holding(const Item& self) {
   Item value = getMember(self, kHolding);
@@ -26,8 +30,13 @@ void create(Item* result, int argc, const Item* argv) {
 
 void open(Item* result, int argc, const Item* argv) {
   MethodFrame f(kFrameInstanceMethod, "@SYSCLIPBOARD@I@OPEN", 0, argc, argv);
-  bool opened = !holding(f.self()) && clipboardOpen();
-  if (opened) setMember(f.self(), kHolding, Item::logical(true));
+  if (!holding(f.self())) {
+    if (clipboardOpen()) {
+      setMember(f.self(), kHolding, Item::logical(true));
+    } else {
+      ++failures;
+    }
+  }
   *result = Item::logical(holding(f.self()));
 }
 
@@ -45,7 +54,7 @@ void setBuffer(Item* result, int argc, const Item* argv) {
                          "setBuffer", {text});
     return;
   }
-  if (holding(f.self())) clipboardSetText(text.str());
+  if (holding(f.self()) && !clipboardSetText(text.str())) ++failures;
   *result = Item::logical(holding(f.self()));
 }
 
@@ -83,6 +92,8 @@ Class* buildClass() {
 }
 
 }  // namespace
+
+uint64_t clipboardFailureCount() { return failures; }
 
 extern "C" void SYSCLIPBOARD(Item* result, int, const Item*) {
   static Class* cls = nullptr;

@@ -32,9 +32,10 @@ void clipboardEmpty() {
   buffer().text.clear();
 }
 
-void clipboardSetText(std::string_view text) {
+bool clipboardSetText(std::string_view text) {
   std::lock_guard<std::mutex> lock(buffer().mutex);
   buffer().text.assign(text);
+  return true;
 }
 
 void clipboardClose() {

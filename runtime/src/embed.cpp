@@ -12,6 +12,7 @@
 #include "hostrt/inspect.h"
 #include "hostrt/object.h"
 #include "object_internal.h"
+#include "text_encoding.h"
 
 namespace hostrt {
 
@@ -165,6 +166,12 @@ std::string memberNames(const Item& classObject) {
 ErrorHandler setErrorHandler(ErrorHandler handler) { return rtSetErrorHandler(std::move(handler)); }
 
 std::string clipboardText() { return clipboardRead(); }
+
+uint64_t clipboardFailures() { return clipboardFailureCount(); }
+
+void setCodePage(uint32_t cp) { setApplicationCodePage(cp); }
+
+uint32_t codePage() { return applicationCodePage(); }
 
 }  // namespace embed
 

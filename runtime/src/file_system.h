@@ -3,8 +3,9 @@
 // success or the system's error code, which FERROR reports.
 //
 // Names are the application's paths: on POSIX every backslash is a directory
-// separator; on Windows they go to the system as they are. A name holding a
-// NUL byte names no file.
+// separator; on Windows they are converted from the application's code page
+// to UTF-16 (text_encoding.h), and a name with no characters there names no
+// file. A name holding a NUL byte names no file.
 //
 // Thread safety: the calls themselves keep no state; files.cpp serialises
 // the use of one open file.

@@ -1,5 +1,7 @@
-// File operations on Windows. Names go to the system as they are, in the
-// application's ANSI code page; files are written as bytes.
+// File operations on Windows. Names are converted from the application's
+// code page to UTF-16 and go to the wide functions, so that a name means the
+// same file whatever the system's ANSI code page is; files are written as
+// bytes.
 
 #include <windows.h>
 
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "file_system.h"
+#include "text_encoding.h"
 
 namespace hostrt::fs {
 
@@ -18,23 +21,45 @@ namespace {
 
 HANDLE native(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
 
-bool toPath(std::string_view name, std::string* path) {
-  if (name.find('\0') != name.npos) return false;
-  path->assign(name);
-  return true;
+// A path from MAX_PATH characters on is handed over in its extended form
+// ("\\?\C:\...", "\\?\UNC\server\share\..."), which the system takes up to
+// 32767 characters long. That form is used as it stands, so the path is made
+// full and normal first. Shorter paths go as they are.
+int extendLongPath(std::wstring* path) {
+  if (path->size() < MAX_PATH) return 0;
+  if (path->rfind(L"\\\\?\\", 0) == 0 || path->rfind(L"\\\\.\\", 0) == 0) return 0;  // already a system form
+  DWORD size = ::GetFullPathNameW(path->c_str(), 0, nullptr, nullptr);
+  if (size == 0) return int(::GetLastError());
+  std::wstring full(size, L'\0');
+  size = ::GetFullPathNameW(path->c_str(), DWORD(full.size()), full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return ERROR_FILENAME_EXCED_RANGE;
+  full.resize(size);
+  if (full.rfind(L"\\\\", 0) == 0) {
+    *path = L"\\\\?\\UNC\\" + full.substr(2);
+  } else {
+    *path = L"\\\\?\\" + full;
+  }
+  return 0;
+}
+
+// The name as the wide functions take it, or the error that it names no file.
+int toPath(std::string_view name, std::wstring* path) {
+  if (name.find('\0') != name.npos) return ERROR_INVALID_NAME;
+  if (!toUtf16(name, path)) return ERROR_NO_UNICODE_TRANSLATION;
+  return extendLongPath(path);
 }
 
 }  // namespace
 
 int erase(std::string_view name) {
-  std::string path;
-  if (!toPath(name, &path)) return ERROR_INVALID_NAME;
-  return ::DeleteFileA(path.c_str()) ? 0 : int(::GetLastError());
+  std::wstring path;
+  if (int error = toPath(name, &path)) return error;
+  return ::DeleteFileW(path.c_str()) ? 0 : int(::GetLastError());
 }
 
 int create(std::string_view name, int attributes, NativeFile* file) {
-  std::string path;
-  if (!toPath(name, &path)) return ERROR_INVALID_NAME;
+  std::wstring path;
+  if (int error = toPath(name, &path)) return error;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
   if (attributes & 7) {
     flags = ((attributes & 1) ? FILE_ATTRIBUTE_READONLY : 0) |
@@ -42,7 +67,7 @@ int create(std::string_view name, int attributes, NativeFile* file) {
             ((attributes & 4) ? FILE_ATTRIBUTE_SYSTEM : 0);
   }
   // Not inherited by child processes, like O_CLOEXEC on POSIX.
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return int(::GetLastError());
   *file = reinterpret_cast<NativeFile>(h);
@@ -50,9 +75,9 @@ int create(std::string_view name, int attributes, NativeFile* file) {
 }
 
 int createNew(std::string_view name, NativeFile* file) {
-  std::string path;
-  if (!toPath(name, &path)) return ERROR_INVALID_NAME;
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+  std::wstring path;
+  if (int error = toPath(name, &path)) return error;
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return int(::GetLastError());
   *file = reinterpret_cast<NativeFile>(h);
@@ -87,9 +112,10 @@ int flush(NativeFile file) {
 // MoveFileEx replaces the target in one step; write-through returns only
 // once the move is on the disk.
 int replace(std::string_view from, std::string_view to) {
-  std::string source, target;
-  if (!toPath(from, &source) || !toPath(to, &target)) return ERROR_INVALID_NAME;
-  if (::MoveFileExA(source.c_str(), target.c_str(),
+  std::wstring source, target;
+  if (int error = toPath(from, &source)) return error;
+  if (int error = toPath(to, &target)) return error;
+  if (::MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return 0;
   }

@@ -62,7 +62,8 @@ if [[ "$arch" == win32 ]]; then
     echo "$no32 (VELMORAN_NO_WIN32 is set)" >&2; exit 77
   fi
   # The loader itself is a 32-bit program: it starts, or the kernel refuses it.
-  if ! probe=$("$loader" --version 2>&1); then
+  # In the C locale: the shell words the failure in the language of LC_ALL.
+  if ! probe=$(export LC_ALL=C LANGUAGE=; "$loader" --version 2>&1); then
     if [[ "$probe" == *"Exec format error"* || "$probe" == *"cannot execute binary file"* ]]; then
       echo "$no32" >&2; exit 77
     fi

@@ -311,4 +311,71 @@ TEST(PluginDll, ThreadsStartedAfterLoadingChangeNothing) {
   expectExampleSent();
 }
 
+// embed::loadLibrary takes the path in the application's code page, made
+// full, whatever the system's ANSI code page.
+TEST(PluginDll, LoadLibraryTakesAPathInTheApplicationsCodePage) {
+  TempDir dir;
+  const fs::path folder = fs::path(dir.name()) / L"M\u00fcller";
+  fs::create_directories(folder);
+  fs::copy_file(pluginPath(), folder / "velmoran.dll");
+  std::string error;
+  EXPECT_FALSE(embed::loadLibrary(dir.name() + "\\none\\velmoran.dll", &error));
+  EXPECT_EQ(error.rfind(dir.name() + "\\none\\velmoran.dll: ", 0), 0u) << error;
+  ASSERT_EQ(hostrt::rtModuleCount(), 0);
+  ASSERT_TRUE(embed::loadLibrary(dir.name() + "\\M\xfcller\\velmoran.dll", &error)) << error;
+  EXPECT_EQ(hostrt::rtModuleCount(), 1);
+  expectExampleSent();
+}
+
+// At process exit Windows ends the other threads wherever they are, then
+// calls DllMain with a non-null `reserved`. A thread ended inside a runtime
+// call leaves that call's lock held for good; the library must not wait for
+// it. The exit runs in a child process: with the thread inside rtModuleInsert,
+// holding the module lock, the child calls ExitProcess, which must end it.
+const wchar_t kExitChild[] = L"VELMORAN_EXIT_WITH_A_LOCK_HELD";
+
+HANDLE insideInsert = nullptr;  // set by the blocking load handler
+
+int blockingLoadHandler(uint32_t) {
+  SetEvent(insideInsert);
+  Sleep(INFINITE);
+  return 1;
+}
+
+[[noreturn]] void exitWithTheModuleLockHeld() {
+  if (!LoadLibraryA(pluginPath().c_str())) ExitProcess(2);
+  insideInsert = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  static uintptr_t handler = reinterpret_cast<uintptr_t>(&blockingLoadHandler);
+  static hostrt::ModuleRecord record = {};
+  record.words[2] = reinterpret_cast<uintptr_t>(&handler);
+  record.words[3] = record.words[2] + sizeof handler;
+  std::thread([] { hostrt::rtModuleInsert(&record); }).detach();
+  if (WaitForSingleObject(insideInsert, 30000) != WAIT_OBJECT_0) ExitProcess(3);
+  ExitProcess(42);
+}
+
+TEST(PluginDll, ProcessExitEndsWhileAnotherThreadHoldsARuntimeLock) {
+  if (GetEnvironmentVariableW(kExitChild, nullptr, 0) > 0) exitWithTheModuleLockHeld();
+  wchar_t exe[32768];
+  GetModuleFileNameW(nullptr, exe, 32768);
+  std::wstring line = L"\"" + std::wstring(exe) +
+                      L"\" --gtest_filter=PluginDll.ProcessExitEndsWhileAnotherThreadHoldsARuntimeLock";
+  ASSERT_TRUE(SetEnvironmentVariableW(kExitChild, L"1"));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  BOOL started =
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(kExitChild, nullptr);
+  ASSERT_TRUE(started) << GetLastError();
+  DWORD waited = WaitForSingleObject(pi.hProcess, 60000);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+  DWORD status = 0;
+  GetExitCodeProcess(pi.hProcess, &status);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the process hung in its exit";
+  EXPECT_EQ(status, 42u);
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "hostrt/embed.h"
 #include "hostrt/functions.h"
+#include "win32_testing.h"
 
 namespace hostrt {
 namespace {
@@ -29,7 +30,7 @@ Item num(int64_t n) { return Item::integer(n); }
 
 int64_t lastError() { return Call(FERROR)().asInteger(); }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
@@ -39,13 +40,14 @@ std::string readFile(const std::string& path) {
 class FilesWin32Test : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(velmoran::testing::expectAnsiCodePageAsConfigured());
     dir_ = (fs::temp_directory_path() / ("hostrt-" + std::to_string(GetCurrentProcessId()))).string();
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
   void TearDown() override {
     for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-      SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     fs::remove_all(dir_);
   }
@@ -176,6 +178,68 @@ TEST_F(FilesWin32Test, ErrorIsPerThread) {
   EXPECT_EQ(lastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// Names are in the application's code page, whatever the system's ANSI code
+// page: the same bytes reach the same file under 1252 and 1251 alike.
+TEST_F(FilesWin32Test, NamesAreReadInTheApplicationsCodePage) {
+  struct Case {
+    uint32_t codePage;
+    std::string name;     // as the application holds it
+    std::wstring folder;  // the folder it names
+  };
+  const Case cases[] = {
+      {1252, "M\xfcller", L"M\u00fcller"},
+      {1252, "\x80uro \x9f", L"\u20acuro \u0178"},
+      {65001, "\xce\xa9mega-\xc5\x82\xc3\xb3" "d\xc5\xba", L"\u03a9mega-\u0142\u00f3d\u017a"},
+      {1251, "\xcc\xee\xf1\xea\xe2\xe0", L"\u041c\u043e\u0441\u043a\u0432\u0430"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder.size());
+    embed::setCodePage(c.codePage);
+    const fs::path folder = fs::path(dir_) / c.folder;
+    fs::create_directories(folder);
+    std::string file = name(c.name + "\\velmoran.txt");
+    int64_t h = Call(FCREATE)(str(file), num(0)).asInteger();
+    ASSERT_GT(h, 0) << lastError();
+    (void)Call(FWRITE)(num(h), str("ORDDTL"));
+    EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+    EXPECT_EQ(readFile(folder / "velmoran.txt"), "ORDDTL");
+    EXPECT_EQ(Call(FERASE)(str(file)).asInteger(), 0);
+    EXPECT_FALSE(fs::exists(folder / "velmoran.txt"));
+  }
+  // Bytes that are no text in the code page name no file.
+  embed::setCodePage(65001);
+  EXPECT_EQ(create("bad\xff.txt"), -1);
+  EXPECT_EQ(lastError(), ERROR_NO_UNICODE_TRANSLATION);
+  embed::setCodePage(1252);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);
+}
+
+TEST_F(FilesWin32Test, PathsLongerThanMaxPathAreReached) {
+  // Nested folders of 100 characters each, made through the extended form.
+  std::wstring folder = fs::path(dir_).wstring();
+  for (int i = 0; i < 3; ++i) {
+    folder += L"\\" + std::wstring(99, wchar_t(L'a' + i)) + L"\u00e4";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << GetLastError();
+  }
+  const std::string base = velmoran::testing::narrow(folder, 1252);
+  ASSERT_GT(base.size(), size_t(MAX_PATH));
+  for (const std::string& file : {base + "\\velmoran.txt", base + "\\.\\..\\" +
+                                      velmoran::testing::narrow(fs::path(folder).filename().wstring(), 1252) +
+                                      "/velmoran.txt"}) {
+    int64_t h = Call(FCREATE)(str(file), num(0)).asInteger();
+    ASSERT_GT(h, 0) << lastError();
+    (void)Call(FWRITE)(num(h), str("long"));
+    EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+    EXPECT_EQ(readFile(fs::path(L"\\\\?\\" + folder) / "velmoran.txt"), "long");
+    EXPECT_EQ(Call(FERASE)(str(file)).asInteger(), 0) << lastError();
+  }
+  // The tree is too deep for the ordinary removal in TearDown.
+  for (std::wstring f = folder; f.size() > fs::path(dir_).wstring().size();
+       f = f.substr(0, f.find_last_of(L'\\'))) {
+    RemoveDirectoryW((L"\\\\?\\" + f).c_str());
+  }
+}
+
 // The runtime's clipboard is the system's: what SYSCLIPBOARD stores, any
 // program reads as CF_TEXT, and what another program stores, the runtime reads.
 TEST(ClipboardWin32, IsTheSystemClipboard) {
@@ -200,6 +264,93 @@ TEST(ClipboardWin32, IsTheSystemClipboard) {
   ASSERT_NE(SetClipboardData(CF_TEXT, mine), nullptr);
   CloseClipboard();
   EXPECT_EQ(embed::clipboardText(), text);
+}
+
+}  // namespace
+}  // namespace hostrt
+
+namespace hostrt {
+namespace {
+
+using velmoran::testing::clipboardData;
+using velmoran::testing::clipboardUnicode;
+using velmoran::testing::ClipboardHolder;
+
+// Puts text on the clipboard the way the plug-in does; the count of failures
+// it added.
+uint64_t putOnClipboard(std::string_view text) {
+  uint64_t before = embed::clipboardFailures();
+  Item clip = embed::send(embed::callFunction("SYSCLIPBOARD"), "New");
+  embed::send(clip, "create");
+  embed::send(clip, "open");
+  embed::send(clip, "clear");
+  embed::send(clip, "setBuffer", {Item::string(text)});
+  embed::send(clip, "close");
+  embed::send(clip, "destroy");
+  return embed::clipboardFailures() - before;
+}
+
+// Unicode programs read the text as the application meant it, and 8-bit ones
+// know which code page its bytes are in.
+TEST(ClipboardWin32, HoldsUnicodeTextAndTheLocaleOfItsBytes) {
+  ASSERT_NO_FATAL_FAILURE(velmoran::testing::expectAnsiCodePageAsConfigured());
+  struct Case {
+    uint32_t codePage;
+    std::string text;
+    std::wstring unicode;
+    LCID locale;  // 0: the system's, with CF_TEXT in its ANSI code page
+  };
+  const Case cases[] = {
+      {1252, "C:\\Export\\M\xfcller\\velmoran.txt", L"C:\\Export\\M\u00fcller\\velmoran.txt", 0x0407},
+      {1251, "C:\\\xcc\xee\xf1\xea\xe2\xe0", L"C:\\\u041c\u043e\u0441\u043a\u0432\u0430", 0x0419},
+      {65001, "C:\\\xce\xa9mega-\xc5\x82", L"C:\\\u03a9mega-\u0142", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    embed::setCodePage(c.codePage);
+    EXPECT_EQ(putOnClipboard(c.text), 0u);
+    EXPECT_EQ(clipboardUnicode(), c.unicode);
+    std::string locale = clipboardData(CF_LOCALE);
+    ASSERT_GE(locale.size(), sizeof(LCID));
+    LCID held;
+    std::memcpy(&held, locale.data(), sizeof held);
+    EXPECT_EQ(held, c.locale ? c.locale : GetSystemDefaultLCID());
+    std::string bytes = clipboardData(CF_TEXT);
+    EXPECT_EQ(bytes.substr(0, bytes.find('\0')),
+              c.locale ? c.text : velmoran::testing::narrow(c.unicode, CP_ACP));
+  }
+  embed::setCodePage(1252);
+}
+
+TEST(ClipboardWin32, AHolderIsWaitedForABoundedTimeThenAFailureCounted) {
+  // Let go soon: the open tries again and gets it.
+  {
+    ClipboardHolder holder;
+    ASSERT_TRUE(holder.holding());
+    std::thread letGo([&] {
+      Sleep(200);
+      holder.release();
+    });
+    EXPECT_EQ(putOnClipboard("C:\\Export\\velmoran.txt"), 0u);
+    letGo.join();
+    EXPECT_EQ(clipboardUnicode(), L"C:\\Export\\velmoran.txt");
+  }
+  // Held throughout: the methods return as before, and the failure is counted
+  // on this thread only.
+  ClipboardHolder holder;
+  ASSERT_TRUE(holder.holding());
+  Item clip = embed::send(embed::callFunction("SYSCLIPBOARD"), "New");
+  embed::send(clip, "create");
+  uint64_t before = embed::clipboardFailures();
+  EXPECT_FALSE(embed::send(clip, "open").asLogical());
+  EXPECT_FALSE(embed::send(clip, "setBuffer", {str("lost")}).asLogical());
+  embed::send(clip, "close");
+  EXPECT_EQ(embed::clipboardFailures(), before + 1);
+  uint64_t elsewhere = 0;
+  std::thread([&] { elsewhere = embed::clipboardFailures(); }).join();
+  EXPECT_EQ(elsewhere, 0u);
+  holder.release();
+  EXPECT_NE(clipboardUnicode(), L"lost");
 }
 
 }  // namespace

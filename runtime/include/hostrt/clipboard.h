@@ -12,6 +12,7 @@
 // clipboard objects themselves are not shared between threads.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,13 +23,18 @@ namespace hostrt {
 
 extern "C" HOSTRT_API void SYSCLIPBOARD(Item* result, int argc, const Item* argv);
 
-// The platform clipboard. open reports whether this process now holds it;
-// the other calls do nothing while it does not.
+// The platform clipboard. open reports whether this process now holds it,
+// having waited a bounded time for another holder to let go; the other calls
+// do nothing while it does not. setText reports whether the clipboard took
+// the text.
 HOSTRT_API bool clipboardOpen();
 HOSTRT_API void clipboardEmpty();
-HOSTRT_API void clipboardSetText(std::string_view text);
+HOSTRT_API bool clipboardSetText(std::string_view text);
 HOSTRT_API void clipboardClose();
 // The text on the clipboard, "" when there is none.
 HOSTRT_API std::string clipboardRead();
+// How often a clipboard object of this thread failed to put text there
+// (embed::clipboardFailures).
+HOSTRT_API uint64_t clipboardFailureCount();
 
 }  // namespace hostrt

@@ -35,6 +35,8 @@ namespace embed {
 // it registers its classes with the runtime as it is loaded. False, with the
 // system's reason in *error, when it cannot be loaded. A path without a
 // directory names a file in the current directory, not one on the search path.
+// On Windows the path is in the application's code page (setCodePage), and
+// the library's imports are looked for in its folder and the system folder.
 HOSTRT_API bool loadLibrary(const std::string& path, std::string* error);
 // Calls a public function by name; a runtime error when there is none.
 HOSTRT_API Item callFunction(std::string_view publicName, std::initializer_list<Item> args = {});
@@ -50,6 +52,20 @@ HOSTRT_API std::string memberNames(const Item& classObject);
 HOSTRT_API ErrorHandler setErrorHandler(ErrorHandler handler);
 // The text on the clipboard.
 HOSTRT_API std::string clipboardText();
+// How many times text that a clipboard object of this thread was to put on
+// the clipboard did not get there: the clipboard could not be opened (another
+// program held it for longer than the runtime waits) or did not take the
+// text. The clipboard class's methods report no failure, so an application
+// compares the count before and after a call to learn that it happened.
+HOSTRT_API uint64_t clipboardFailures();
+
+// The Windows code page of the application's strings (65001 for UTF-8),
+// from which the runtime converts file names and clipboard text for the
+// system's wide functions on Windows; 1252 until set. Set it before anything
+// is sent. On other systems strings reach the system as bytes and it is
+// only kept.
+HOSTRT_API void setCodePage(uint32_t codePage);
+HOSTRT_API uint32_t codePage();
 
 }  // namespace embed
 }  // namespace hostrt
