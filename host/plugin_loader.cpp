@@ -1,10 +1,12 @@
-// Plug-in loading with dlopen.
+// Plug-in loading through the embedding API, which loads a library the way
+// an application does.
 
 #include "host/plugin_loader.h"
 
-#include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
+
+#include "hostrt/embed.h"
 
 namespace velmoran::host {
 
@@ -35,11 +37,10 @@ std::string defaultPluginPath() {
 }
 
 bool loadPlugin(const std::string& path, std::string* error) {
-  // A bare file name would send dlopen searching the library path.
-  std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-  if (dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return true;
-  const char* reason = dlerror();
-  *error = "cannot load the plug-in: " + std::string(reason ? reason : path);
+  // A bare file name is a file in the current directory, never a library on
+  // the search path: embed::loadLibrary sees to that.
+  if (hostrt::embed::loadLibrary(path, error)) return true;
+  *error = "cannot load the plug-in: " + *error;
   return false;
 }
 
