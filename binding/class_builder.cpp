@@ -6,12 +6,12 @@ namespace {
 
 // Holds the class lock and a temporary item for the length of one class
 // function, giving both back on every path.
+// The class lock and the temporary item of one find-or-create.
 class CreationScope {
  public:
-  CreationScope() { hostrt::rtClassLock(); }
+  CreationScope() = default;
   ~CreationScope() {
     if (temporary_) hostrt::rtRelease(temporary_);
-    hostrt::rtClassUnlock();
   }
   CreationScope(const CreationScope&) = delete;
   CreationScope& operator=(const CreationScope&) = delete;
@@ -23,7 +23,8 @@ class CreationScope {
   }
 
  private:
-  Item* temporary_ = nullptr;  // the nil item made for the superclass look-up
+  hostrt::ClassLockGuard lock_;  // held for the whole find-or-create
+  Item* temporary_ = nullptr;    // the nil item made for the superclass look-up
 };
 
 hostrt::Class* defineClass(const ClassDecl& decl, hostrt::Class* superclass) {
@@ -31,14 +32,19 @@ hostrt::Class* defineClass(const ClassDecl& decl, hostrt::Class* superclass) {
   hostrt::Class* cls = hostrt::rtCreateClass(
       decl.className, decl.instanceMembers, decl.allMembers, decl.methods,
       superCount, &superclass, 0, 0, 0);
-  for (const MemberDecl& m : decl.members) hostrt::rtDefineMember(cls, m.name, m.flags);
-  for (const MethodDecl& m : decl.methodList) hostrt::rtDefineMethod(cls, m.name, m.impl, m.flags);
+  hostrt::checkUnwind();
+  for (const MemberDecl& m : decl.members) {
+    hostrt::rtDefineMember(cls, m.name, m.flags);
+    hostrt::checkUnwind();
+  }
+  for (const MethodDecl& m : decl.methodList) {
+    hostrt::rtDefineMethod(cls, m.name, m.impl, m.flags);
+    hostrt::checkUnwind();
+  }
   return cls;
 }
 
-}  // namespace
-
-void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl) {
+void findOrCreate(Item* result, hostrt::Class*& handle, const ClassDecl& decl) {
   CreationScope scope;
   if (hostrt::Class* found = hostrt::rtFindClass(decl.className)) {
     hostrt::rtReturnObject(result, found);
@@ -46,17 +52,33 @@ void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& de
   }
   hostrt::FunctionFrame frame(decl.publicName, decl.line);
   Item* temporary = scope.newTemporary();
+  hostrt::checkUnwind();
   hostrt::Class* superclass = nullptr;
   if (decl.superclass) {
     decl.superclass(temporary, 0, nullptr);
+    hostrt::checkUnwind();
     superclass = hostrt::rtClassOf(temporary);
+    hostrt::checkUnwind();
   }
   handle = defineClass(decl, superclass);
   hostrt::rtEndClassDefinition(handle);
+  hostrt::checkUnwind();
   hostrt::rtRegisterClass(handle);
+  hostrt::checkUnwind();
   hostrt::rtCallInitClass(handle);
+  hostrt::checkUnwind();
   scope.releaseTemporary();
   hostrt::rtReturnObject(result, handle);
+}
+
+}  // namespace
+
+void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl) noexcept {
+  try {
+    findOrCreate(result, handle, decl);
+  } catch (...) {
+    hostrt::passUnwind();  // the class function is called from the runtime: no exception leaves
+  }
 }
 
 }  // namespace velmoran

@@ -49,6 +49,6 @@ struct ClassDecl {
 
 // Writes the class object into result, creating the class on first use.
 // handle: the class function's own static, which keeps the class it created.
-void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl);
+void findOrCreateClass(Item* result, hostrt::Class*& handle, const ClassDecl& decl) noexcept;
 
 }  // namespace velmoran

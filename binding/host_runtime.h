@@ -12,7 +12,8 @@
 #include "hostrt/ops.h"
 
 namespace velmoran {
-using hostrt::Call;
+using hostrt::call;
+using hostrt::guarded;
 using hostrt::Item;
 using hostrt::MethodFrame;
 using hostrt::Name;

@@ -16,7 +16,7 @@ class OpenTempFile {
   ~OpenTempFile() {
     if (!open_) return;
     try {
-      Call{hostrt::FCLOSE}(handle_);
+      call(hostrt::FCLOSE)(handle_);
     } catch (...) {
       // Already unwinding; the first error is the one the caller sees.
     }
@@ -79,20 +79,20 @@ void text2File(Item* result, int argc, const Item* argv) {
   const Item& fileName = f.param(1);
   const Item& text = f.param(2);
   Item written = lit::kTrue;
-  Call{FERASE}(fileName);
-  Item handle = Call(FCREATETEMP)(fileName);
+  call(FERASE)(fileName);
+  Item handle = call(FCREATETEMP)(fileName);
   if (equal(handle, lit::kMinusOne)) {
     written = lit::kFalse;
   } else {
     OpenTempFile guard(handle);
-    Item count = Call(FWRITE)(handle, text);
-    bool complete = equal(count, Call(LEN)(text));
+    Item count = call(FWRITE)(handle, text);
+    bool complete = equal(count, call(LEN)(text));
     guard.handOver();
     // A short write leaves FCOMMIT the write's error: it removes the file.
-    bool committed = isTrue(Call(FCOMMIT)(handle));
+    bool committed = isTrue(call(FCOMMIT)(handle));
     if (!complete || !committed) {
       written = lit::kFalse;
-      if (committed) Call{FERASE}(fileName);
+      if (committed) call(FERASE)(fileName);
     }
   }
   rtReturnItem(result, &written);
@@ -107,7 +107,7 @@ void clipboard(Item* result, int argc, const Item* argv) {
   static const Name kNew("New"), kCreate("create"), kOpen("open"), kClear("clear"),
       kSetBuffer("setBuffer"), kClose("close"), kDestroy("destroy");
   MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@CLIPBOARD", 1, argc, argv);
-  Item board = send(Call(SYSCLIPBOARD)(), kNew);
+  Item board = send(call(SYSCLIPBOARD)(), kNew);
   Item text = f.param(1);
   if (exactlyEqual(text, lit::kNil)) text = lit::kEmpty;
   OpenClipboard guard(board, kClose, kDestroy);

@@ -39,8 +39,8 @@ const Name kRemark("remark");
 
 // The text with each carriage return and line feed replaced by a blank.
 Item withoutLineBreaks(const Item& text) {
-  Item flat = Call(STRTRAN)(text, lit::kCarriageReturn, lit::kBlank);
-  return Call(STRTRAN)(flat, lit::kLineFeed, lit::kBlank);
+  Item flat = call(STRTRAN)(text, lit::kCarriageReturn, lit::kBlank);
+  return call(STRTRAN)(flat, lit::kLineFeed, lit::kBlank);
 }
 
 // A formatted number field, or a runtime error when the number did not fit
@@ -57,25 +57,25 @@ Item checkedField(const Item& field, const char* member, int columns, const Item
 // An unset mission number: nil, or a string with nothing but white space.
 bool noMissionNumber(const Item& missionNo) {
   if (exactlyEqual(missionNo, lit::kNil)) return true;
-  return missionNo.isString() && isTrue(Call(EMPTY)(missionNo));
+  return missionNo.isString() && isTrue(call(EMPTY)(missionNo));
 }
 
 // Field 5: the mission number, else the remark, else nothing.
 Item missionOrRemark(const Item& position, const Item& index) {
   Item missionNo = getMember(position, kMissionNo);
   if (!noMissionNumber(missionNo) && greater(missionNo, lit::kZero)) {
-    return checkedField(Call(STRZERO)(missionNo, lit::kSix), "missionNo", 6, index);
+    return checkedField(call(STRZERO)(missionNo, lit::kSix), "missionNo", 6, index);
   }
   Item remark = getMember(position, kRemark);
-  if (!isTrue(Call(EMPTY)(remark))) return withoutLineBreaks(remark);
+  if (!isTrue(call(EMPTY)(remark))) return withoutLineBreaks(remark);
   return lit::kEmpty;
 }
 
 void appendRecord(Item& text, const Item& self, const Item& position, const Item& index) {
   appendInPlace(text, lit::kRecordTag);
   Item partNo = withoutLineBreaks(getMember(position, kPartNo));
-  appendInPlace(text, Call(PADR)(hostrt::send(self, names::kStripString, {partNo}), lit::kFifteen));
-  Item quantity = Call(STRZERO)(getMember(position, kQuantity), lit::kSeven, lit::kZero);
+  appendInPlace(text, call(PADR)(hostrt::send(self, names::kStripString, {partNo}), lit::kFifteen));
+  Item quantity = call(STRZERO)(getMember(position, kQuantity), lit::kSeven, lit::kZero);
   appendInPlace(text, add(checkedField(quantity, "quantity", 7, index), lit::kBlank));
   appendInPlace(text, missionOrRemark(position, index));
   appendInPlace(text, getMember(self, names::kLineEnd));

@@ -18,14 +18,14 @@ void stripString(Item* result, int argc, const Item* argv) {
   Item list = f.param(2);
   Item keepLength = f.param(3);
   if (exactlyEqual(list, lit::kNil)) {
-    list = Call(ACREATE)(lit::kBlank, lit::kHyphen, lit::kFullStop, lit::kSlash, lit::kBackslash,
+    list = call(ACREATE)(lit::kBlank, lit::kHyphen, lit::kFullStop, lit::kSlash, lit::kBackslash,
                          lit::kComma);
   }
   if (exactlyEqual(keepLength, lit::kNil)) keepLength = lit::kFalse;
-  for (Item index = lit::kOne; lessOrEqual(index, Call(LEN)(list)); increment(index)) {
-    text = Call(STRTRAN)(text, element(list, index), lit::kEmpty);
+  for (Item index = lit::kOne; lessOrEqual(index, call(LEN)(list)); increment(index)) {
+    text = call(STRTRAN)(text, element(list, index), lit::kEmpty);
   }
-  if (isTrue(keepLength)) text = Call(PADR)(text, Call(LEN)(f.param(1)));
+  if (isTrue(keepLength)) text = call(PADR)(text, call(LEN)(f.param(1)));
   rtReturnItem(result, &text);
 }
 

@@ -65,9 +65,9 @@ void init(Item* result, int argc, const Item* argv) {
   MethodFrame f(hostrt::kFrameInstanceMethod, "@VELMORANORDER@I@INIT", 1, argc, argv);
   hostrt::setMember(f.self(), names::kOrder, f.param(1));
   hostrt::send(f.self(), names::kSetSeparator, {lit::kSemicolon});
-  Item lineEnd = add(add(Call(hostrt::CHR)(lit::kCarriageReturnCode),
-                         Call(hostrt::CHR)(lit::kLineFeedCode)),
-                     Call(hostrt::CHR)(lit::kLineFeedCode));
+  Item lineEnd = add(add(call(hostrt::CHR)(lit::kCarriageReturnCode),
+                         call(hostrt::CHR)(lit::kLineFeedCode)),
+                     call(hostrt::CHR)(lit::kLineFeedCode));
   hostrt::send(f.self(), names::kSetLineEnd, {lineEnd});
   hostrt::send(f.self(), names::kSetResultMessage, {lit::kEmpty});
   hostrt::rtReturnItem(result, &f.self());
@@ -112,20 +112,20 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
                      },
                      {
                          {"text2File", text2File, kInternalMethod},
-                         {"setOrderfile", setOrderfile, kInternalMethod},
-                         {"getOrderfile", getOrderfile, kInternalMethod},
-                         {"setSeparator", setSeparator, kInternalMethod},
-                         {"getSeparator", getSeparator, kInternalMethod},
-                         {"setLineEnd", setLineEnd, kInternalMethod},
-                         {"getLineEnd", getLineEnd, kInternalMethod},
-                         {"setResultMessage", setResultMessage, kInternalMethod},
-                         {"Clipboard", clipboard, kInternalMethod},
-                         {"StripString", stripString, kInternalClassMethod},
-                         {"init", init, kPublicMethod},
-                         {"send", velmoran::send, kPublicMethod},
-                         {"getResultMessage", getResultMessage, kPublicMethod},
-                         {"getPurpose", getPurpose, kPublicClassMethod},
-                         {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"setOrderfile", guarded<setOrderfile>, kInternalMethod},
+                         {"getOrderfile", guarded<getOrderfile>, kInternalMethod},
+                         {"setSeparator", guarded<setSeparator>, kInternalMethod},
+                         {"getSeparator", guarded<getSeparator>, kInternalMethod},
+                         {"setLineEnd", guarded<setLineEnd>, kInternalMethod},
+                         {"getLineEnd", guarded<getLineEnd>, kInternalMethod},
+                         {"setResultMessage", guarded<setResultMessage>, kInternalMethod},
+                         {"Clipboard", guarded<clipboard>, kInternalMethod},
+                         {"StripString", guarded<stripString>, kInternalClassMethod},
+                         {"init", guarded<init>, kPublicMethod},
+                         {"send", guarded<velmoran::send>, kPublicMethod},
+                         {"getResultMessage", guarded<getResultMessage>, kPublicMethod},
+                         {"getPurpose", guarded<getPurpose>, kPublicClassMethod},
+                         {"derivedFrom", guarded<derivedFrom>, kPublicClassMethod},
+                         {"INITCLASS", guarded<initClass>, kPublicClassMethod},
                      }});
 }

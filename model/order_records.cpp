@@ -64,8 +64,8 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"orderPos", kPublicMember},
                      },
                      {
-                         {"INIT", orderInit, kPublicMethod},
-                         {"INITCLASS", orderInitClass, kPublicClassMethod},
+                         {"INIT", guarded<orderInit>, kPublicMethod},
+                         {"INITCLASS", guarded<orderInitClass>, kPublicClassMethod},
                      }});
 }
 
@@ -91,7 +91,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
                          {"remark", kPublicMember},
                      },
                      {
-                         {"init", positionInit, kPublicMethod},
-                         {"INITCLASS", positionInitClass, kPublicClassMethod},
+                         {"init", guarded<positionInit>, kPublicMethod},
+                         {"INITCLASS", guarded<positionInitClass>, kPublicClassMethod},
                      }});
 }

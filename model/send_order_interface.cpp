@@ -38,8 +38,8 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
                          {"send", nullptr, kAbstractMethod},
                          {"getPurpose", nullptr, kAbstractMethod},
                          {"getResultMessage", nullptr, kAbstractMethod},
-                         {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INIT", init, kPublicMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"derivedFrom", guarded<derivedFrom>, kPublicClassMethod},
+                         {"INIT", guarded<init>, kPublicMethod},
+                         {"INITCLASS", guarded<initClass>, kPublicClassMethod},
                      }});
 }

@@ -56,8 +56,8 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
                          {"dealernumber", kPublicMember},
                      },
                      {
-                         {"INIT", supplierInit, kPublicMethod},
-                         {"INITCLASS", supplierInitClass, kPublicClassMethod},
+                         {"INIT", guarded<supplierInit>, kPublicMethod},
+                         {"INITCLASS", guarded<supplierInitClass>, kPublicClassMethod},
                      }});
 }
 
@@ -70,7 +70,7 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"zelxport", kPublicClassMember},
                      },
                      {
-                         {"INIT", paramInit, kPublicMethod},
-                         {"INITCLASS", paramInitClass, kPublicClassMethod},
+                         {"INIT", guarded<paramInit>, kPublicMethod},
+                         {"INITCLASS", guarded<paramInitClass>, kPublicClassMethod},
                      }});
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "item_storage.h"  // white-box: the array storage
 #include "plugin_fixture.h"
 
 namespace velmoran::testing {

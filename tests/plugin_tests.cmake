@@ -12,3 +12,5 @@ foreach(name runtime_object_test exporter_object_test records_test exporter_outp
   target_link_libraries(${name} PRIVATE plugin_fixture GTest::gtest_main)
   velmoran_discover_tests(${name})
 endforeach()
+target_include_directories(runtime_object_test PRIVATE ${VELMORAN_RUNTIME_INTERNALS})
+target_include_directories(exporter_output_test PRIVATE ${VELMORAN_RUNTIME_INTERNALS})

@@ -32,7 +32,7 @@ using namespace hostrt::testing;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-int64_t lastError() { return Call(FERROR)().asInteger(); }
+int64_t lastError() { return call(FERROR)().asInteger(); }
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,7 +54,7 @@ class FilesTest : public ::testing::Test {
   std::string name(const std::string& file) const { return (dir_ / file).string(); }
 
   int64_t create(const std::string& file) {
-    return Call(FCREATE)(str(name(file)), num(0)).asInteger();
+    return call(FCREATE)(str(name(file)), num(0)).asInteger();
   }
 
   fs::path dir_;
@@ -65,12 +65,12 @@ TEST_F(FilesTest, CreateWriteCloseRoundTrip) {
   int64_t h = create("out.txt");
   ASSERT_GT(h, 0);
   EXPECT_EQ(lastError(), 0);
-  EXPECT_EQ(Call(FWRITE)(num(h), str(content)).asInteger(), int64_t(content.size()));
+  EXPECT_EQ(call(FWRITE)(num(h), str(content)).asInteger(), int64_t(content.size()));
   EXPECT_EQ(lastError(), 0);
-  EXPECT_EQ(Call(FWRITE)(num(h), str("abcdef"), num(3)).asInteger(), 3);
-  EXPECT_EQ(Call(FWRITE)(num(h), str("xy"), num(10)).asInteger(), 2);  // at most the text
-  EXPECT_EQ(Call(FWRITE)(real(double(h)), str(""), Item()).asInteger(), 0);
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+  EXPECT_EQ(call(FWRITE)(num(h), str("abcdef"), num(3)).asInteger(), 3);
+  EXPECT_EQ(call(FWRITE)(num(h), str("xy"), num(10)).asInteger(), 2);  // at most the text
+  EXPECT_EQ(call(FWRITE)(real(double(h)), str(""), Item()).asInteger(), 0);
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
   EXPECT_EQ(lastError(), 0);
   EXPECT_EQ(readFile(name("out.txt")), content + "abcxy");
 }
@@ -79,22 +79,22 @@ TEST_F(FilesTest, CreateTruncatesAnExistingFile) {
   std::ofstream(name("old.txt")) << "previous content";
   int64_t h = create("old.txt");
   ASSERT_GT(h, 0);
-  (void)Call(FWRITE)(num(h), str("new"));
-  (void)Call(FCLOSE)(num(h));
+  (void)call(FWRITE)(num(h), str("new"));
+  (void)call(FCLOSE)(num(h));
   EXPECT_EQ(readFile(name("old.txt")), "new");
 }
 
 TEST_F(FilesTest, BackslashIsADirectorySeparator) {
   fs::create_directory(dir_ / "export");
   std::string windowsName = dir_.string() + "\\export\\velmoran.txt";
-  int64_t h = Call(FCREATE)(str(windowsName), num(0)).asInteger();
+  int64_t h = call(FCREATE)(str(windowsName), num(0)).asInteger();
   ASSERT_GT(h, 0) << std::strerror(int(lastError()));
-  (void)Call(FWRITE)(num(h), str("x"));
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+  (void)call(FWRITE)(num(h), str("x"));
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
   EXPECT_EQ(readFile(dir_ / "export" / "velmoran.txt"), "x");
   EXPECT_FALSE(fs::exists(windowsName));
 
-  EXPECT_EQ(Call(FERASE)(str(windowsName)).asInteger(), 0);
+  EXPECT_EQ(call(FERASE)(str(windowsName)).asInteger(), 0);
   EXPECT_EQ(lastError(), 0);
   EXPECT_FALSE(fs::exists(dir_ / "export" / "velmoran.txt"));
 }
@@ -102,15 +102,15 @@ TEST_F(FilesTest, BackslashIsADirectorySeparator) {
 TEST_F(FilesTest, FailuresReportTheSystemError) {
   EXPECT_EQ(create("missing/velmoran.txt"), -1);
   EXPECT_EQ(lastError(), ENOENT);
-  EXPECT_EQ(Call(FCREATE)(str(""), num(0)).asInteger(), -1);
+  EXPECT_EQ(call(FCREATE)(str(""), num(0)).asInteger(), -1);
   EXPECT_EQ(lastError(), ENOENT);
-  EXPECT_EQ(Call(FCREATE)(str(name("a\0b"s)), num(0)).asInteger(), -1);
+  EXPECT_EQ(call(FCREATE)(str(name("a\0b"s)), num(0)).asInteger(), -1);
   EXPECT_EQ(lastError(), EINVAL);
   EXPECT_FALSE(fs::exists(name("a")));
 
-  EXPECT_EQ(Call(FERASE)(str(name("nothing.txt"))).asInteger(), -1);
+  EXPECT_EQ(call(FERASE)(str(name("nothing.txt"))).asInteger(), -1);
   EXPECT_EQ(lastError(), ENOENT);
-  EXPECT_EQ(Call(FERASE)(str(dir_.string())).asInteger(), -1);  // a directory
+  EXPECT_EQ(call(FERASE)(str(dir_.string())).asInteger(), -1);  // a directory
   EXPECT_NE(lastError(), 0);
   EXPECT_TRUE(fs::exists(dir_));
 
@@ -118,24 +118,24 @@ TEST_F(FilesTest, FailuresReportTheSystemError) {
   int64_t h = create("ok.txt");
   EXPECT_GT(h, 0);
   EXPECT_EQ(lastError(), 0);
-  (void)Call(FCLOSE)(num(h));
+  (void)call(FCLOSE)(num(h));
 }
 
 TEST_F(FilesTest, UnknownAndClosedHandles) {
   int64_t h = create("a.txt");
   ASSERT_GT(h, 0);
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
   for (const Item& handle : {num(h), num(0), num(-1), num(999999), real(1.5), real(NAN)}) {
-    EXPECT_EQ(Call(FWRITE)(handle, str("lost")).asInteger(), 0);
+    EXPECT_EQ(call(FWRITE)(handle, str("lost")).asInteger(), 0);
     EXPECT_EQ(lastError(), EBADF);
-    EXPECT_FALSE(Call(FCLOSE)(handle).asLogical());
+    EXPECT_FALSE(call(FCLOSE)(handle).asLogical());
     EXPECT_EQ(lastError(), EBADF);
   }
   // A closed handle's number is never given out again.
   int64_t next = create("b.txt");
   EXPECT_GT(next, 0);
   EXPECT_NE(next, h);
-  (void)Call(FCLOSE)(num(next));
+  (void)call(FCLOSE)(num(next));
   EXPECT_EQ(readFile(name("a.txt")), "");
 }
 
@@ -144,7 +144,7 @@ TEST_F(FilesTest, ErrorIsPerThread) {
   int64_t fresh = -1, after = -1;
   std::thread([&] {
     fresh = lastError();
-    (void)Call(FCLOSE)(num(999999));
+    (void)call(FCLOSE)(num(999999));
     after = lastError();
   }).join();
   EXPECT_EQ(fresh, 0);
@@ -160,16 +160,16 @@ TEST_F(FilesTest, ThreadsWriteTheirOwnFilesAndShareOne) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       std::string own = "own" + std::to_string(t) + ".txt";
-      int64_t h = Call(FCREATE)(str(name(own)), num(0)).asInteger();
+      int64_t h = call(FCREATE)(str(name(own)), num(0)).asInteger();
       for (int i = 0; i < kWrites; ++i) {
-        (void)Call(FWRITE)(num(h), str("0123456789"));
-        (void)Call(FWRITE)(num(shared), str("abcdefghij"));
+        (void)call(FWRITE)(num(h), str("0123456789"));
+        (void)call(FWRITE)(num(shared), str("abcdefghij"));
       }
-      (void)Call(FCLOSE)(num(h));
+      (void)call(FCLOSE)(num(h));
     });
   }
   for (std::thread& t : threads) t.join();
-  EXPECT_TRUE(Call(FCLOSE)(num(shared)).asLogical());
+  EXPECT_TRUE(call(FCLOSE)(num(shared)).asLogical());
   for (int t = 0; t < kThreads; ++t) {
     EXPECT_EQ(fs::file_size(dir_ / ("own" + std::to_string(t) + ".txt")), 10u * kWrites);
   }
@@ -191,12 +191,12 @@ TEST_F(FilesTest, ShortWriteReturnsTheCountWritten) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
-    int64_t h = Call(FCREATE)(str(file), num(0)).asInteger();
+    int64_t h = call(FCREATE)(str(file), num(0)).asInteger();
     if (h < 0) _exit(kChildNoFile);
-    int64_t n = Call(FWRITE)(num(h), str(std::string(5000, 'q'))).asInteger();
+    int64_t n = call(FWRITE)(num(h), str(std::string(5000, 'q'))).asInteger();
     if (n != 1000) _exit(kChildFullWrite);
     if (lastError() != EFBIG) _exit(kChildWrongError);
-    if (!Call(FCLOSE)(num(h)).asLogical()) _exit(kChildNoClose);
+    if (!call(FCLOSE)(num(h)).asLogical()) _exit(kChildNoClose);
     _exit(kChildOk);
   }
   int status = 0;
@@ -216,8 +216,8 @@ std::vector<std::string> entriesOf(const fs::path& dir) {
 TEST_F(FilesTest, TemporaryFileReplacesItsTargetOnlyWhenCommitted) {
   const std::string target = name("order.txt");
   std::ofstream(target) << "earlier";
-  int64_t a = Call(FCREATETEMP)(str(target)).asInteger();
-  int64_t b = Call(FCREATETEMP)(str(target)).asInteger();
+  int64_t a = call(FCREATETEMP)(str(target)).asInteger();
+  int64_t b = call(FCREATETEMP)(str(target)).asInteger();
   ASSERT_GT(a, 0);
   ASSERT_GT(b, 0);
   const std::string prefix = "order.txt." + std::to_string(getpid()) + ".";
@@ -227,29 +227,29 @@ TEST_F(FilesTest, TemporaryFileReplacesItsTargetOnlyWhenCommitted) {
     EXPECT_EQ(n.rfind(prefix, 0), 0u) << n;
     EXPECT_EQ(n.substr(n.size() - 4), ".tmp") << n;
   }
-  EXPECT_EQ(Call(FWRITE)(num(a), str("whole")).asInteger(), 5);
+  EXPECT_EQ(call(FWRITE)(num(a), str("whole")).asInteger(), 5);
   EXPECT_EQ(readFile(target), "earlier");  // untouched until the commit
-  EXPECT_TRUE(Call(FCOMMIT)(num(a)).asLogical());
+  EXPECT_TRUE(call(FCOMMIT)(num(a)).asLogical());
   EXPECT_EQ(lastError(), 0);
   EXPECT_EQ(readFile(target), "whole");
-  EXPECT_EQ(Call(FWRITE)(num(b), str("dropped")).asInteger(), 7);
-  EXPECT_TRUE(Call(FCLOSE)(num(b)).asLogical());  // closed, not committed: removed
+  EXPECT_EQ(call(FWRITE)(num(b), str("dropped")).asInteger(), 7);
+  EXPECT_TRUE(call(FCLOSE)(num(b)).asLogical());  // closed, not committed: removed
   EXPECT_EQ(entriesOf(dir_), std::vector<std::string>{"order.txt"});
   EXPECT_EQ(readFile(target), "whole");
-  EXPECT_FALSE(Call(FCOMMIT)(num(a)).asLogical());  // a handle commits once
+  EXPECT_FALSE(call(FCOMMIT)(num(a)).asLogical());  // a handle commits once
   EXPECT_EQ(lastError(), EBADF);
 }
 
 TEST_F(FilesTest, TemporaryFileFailuresRemoveItAndTellWhy) {
-  EXPECT_EQ(Call(FCREATETEMP)(str(name("missing/order.txt"))).asInteger(), -1);
+  EXPECT_EQ(call(FCREATETEMP)(str(name("missing/order.txt"))).asInteger(), -1);
   EXPECT_EQ(lastError(), ENOENT);
 
   // A directory in the target's place: the rename fails, nothing is left.
   fs::create_directory(name("order.txt"));
-  int64_t h = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  int64_t h = call(FCREATETEMP)(str(name("order.txt"))).asInteger();
   ASSERT_GT(h, 0);
-  Call{FWRITE}(num(h), str("text"));
-  EXPECT_FALSE(Call(FCOMMIT)(num(h)).asLogical());
+  call(FWRITE)(num(h), str("text"));
+  EXPECT_FALSE(call(FCOMMIT)(num(h)).asLogical());
   EXPECT_EQ(lastError(), EISDIR);
   EXPECT_EQ(entriesOf(dir_), std::vector<std::string>{"order.txt"});
   fs::remove(name("order.txt"));
@@ -261,13 +261,13 @@ TEST_F(FilesTest, TemporaryFileFailuresRemoveItAndTellWhy) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
-    int64_t t = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+    int64_t t = call(FCREATETEMP)(str(name("order.txt"))).asInteger();
     if (t < 0) _exit(kChildNoFile);
-    if (Call(FWRITE)(num(t), str(std::string(5000, 'q'))).asInteger() != 1000) {
+    if (call(FWRITE)(num(t), str(std::string(5000, 'q'))).asInteger() != 1000) {
       _exit(kChildFullWrite);
     }
-    Call{FERASE}(str(name("unrelated")));  // a later failure of another call
-    if (Call(FCOMMIT)(num(t)).asLogical()) _exit(kChildNoClose);
+    call(FERASE)(str(name("unrelated")));  // a later failure of another call
+    if (call(FCOMMIT)(num(t)).asLogical()) _exit(kChildNoClose);
     _exit(lastError() == EFBIG ? kChildOk : kChildWrongError);
   }
   int status = 0;
@@ -304,12 +304,13 @@ TEST_F(FilesTest, BadArgumentsAreRuntimeErrors) {
     ErrorObject e = raisedBy([&] {
       Item result;
       c.fn(&result, int(args.size()), args.data());
+      checkUnwind();
     });
     EXPECT_EQ(e.code, c.code) << c.function;
     EXPECT_EQ(e.operation, c.function);
   }
   EXPECT_FALSE(fs::exists(name("b.txt")));
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());  // the handle survived them all
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());  // the handle survived them all
   EXPECT_EQ(readFile(name("a.txt")), "");
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "item_storage.h"  // white-box: the array storage
 #include "hostrt/embed.h"
 #include "hostrt/functions.h"
 #include "runtime_testing.h"
@@ -22,6 +23,7 @@ using namespace std::string_literals;
 Item call(RtFunction fn, std::vector<Item> args) {
   Item result;
   fn(&result, int(args.size()), args.data());
+  checkUnwind();
   return result;
 }
 
@@ -306,7 +308,7 @@ TEST(Acreate, HoldsItsArgumentsInOrder) {
 TEST(Functions, CallableByPublicNameInAnyCase) {
   EXPECT_EQ(embed::callFunction("padr", {str("ab"), num(3)}).str(), "ab ");
   EXPECT_EQ(embed::callFunction("StrZero", {num(7), num(3)}).str(), "007");
-  EXPECT_EQ(Call(STRTRAN)(str("a.b"), str("."), str("")).str(), "ab");
+  EXPECT_EQ(call(STRTRAN)(str("a.b"), str("."), str("")).str(), "ab");
 }
 
 TEST(Functions, ResumedErrorBecomesTheResult) {
@@ -323,7 +325,10 @@ TEST(Functions, UnloadedLiteralArgumentIsAnError) {
   Item lit(kLiteral, "not loaded");
   for (RtFunction fn : {PADR, STRZERO, STRTRAN, LEN, EMPTY, CHR, ACREATE}) {
     Item result;
-    ErrorObject e = raisedBy([&] { fn(&result, 1, &lit); });
+    ErrorObject e = raisedBy([&] {
+      fn(&result, 1, &lit);
+      checkUnwind();
+    });
     EXPECT_EQ(e.code, kErrorNotLoaded);
   }
 }

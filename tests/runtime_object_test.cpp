@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "item_storage.h"  // white-box: the array storage
 #include "hostrt/embed.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
@@ -79,11 +80,11 @@ void COUNTER(Item* result, int, const Item*) {
   rtDefineMember(cls, "count", kPublicMember);
   rtDefineMember(cls, "total", kPublicClassMember);
   rtDefineMember(cls, "hidden", kInternalMember);
-  rtDefineMethod(cls, "init", counterInit, kPublicMethod);
-  rtDefineMethod(cls, "bump", counterBump, kPublicMethod);
-  rtDefineMethod(cls, "secret", counterSecret, kInternalMethod);
-  rtDefineMethod(cls, "fail", counterFail, kPublicMethod);
-  rtDefineMethod(cls, "INITCLASS", counterInitClass, kPublicClassMethod);
+  rtDefineMethod(cls, "init", guarded<counterInit>, kPublicMethod);
+  rtDefineMethod(cls, "bump", guarded<counterBump>, kPublicMethod);
+  rtDefineMethod(cls, "secret", guarded<counterSecret>, kInternalMethod);
+  rtDefineMethod(cls, "fail", guarded<counterFail>, kPublicMethod);
+  rtDefineMethod(cls, "INITCLASS", guarded<counterInitClass>, kPublicClassMethod);
   rtEndClassDefinition(cls);
   rtRegisterClass(cls);
   rtCallInitClass(cls);
@@ -100,8 +101,8 @@ Item counterObject() {
 
 class ScopedHandler {
  public:
-  explicit ScopedHandler(ErrorHandler h) : previous_(rtSetErrorHandler(std::move(h))) {}
-  ~ScopedHandler() { rtSetErrorHandler(std::move(previous_)); }
+  explicit ScopedHandler(ErrorHandler h) : previous_(setErrorHandler(std::move(h))) {}
+  ~ScopedHandler() { setErrorHandler(std::move(previous_)); }
 
  private:
   ErrorHandler previous_;
@@ -182,8 +183,8 @@ TEST(RuntimeErrors, AResumedErrorContinuesAfterTheFailedOperation) {
 TEST(RuntimeErrors, ClassDefinitionErrorsCannotBeResumed) {
   ScopedHandler handler([](const ErrorObject&) { return ErrorDecision::resumeWith(Item()); });
   Class* cls = rtCreateClass("Broken", 0, 0, 1, 0, nullptr, 0, 0, 0);
-  EXPECT_THROW(rtDefineMember(cls, "x", 0x3), RuntimeError);  // not a member flag
-  EXPECT_THROW(rtEndClassDefinition(cls), RuntimeError);      // declared a method it lacks
+  EXPECT_THROW((rtDefineMember(cls, "x", 0x3), checkUnwind()), RuntimeError);  // not a member flag
+  EXPECT_THROW((rtEndClassDefinition(cls), checkUnwind()), RuntimeError);     // declared a method it lacks
 }
 
 TEST(RuntimeClasses, EightThreadsRacingTheFirstCallBuildTheClassOnce) {
@@ -305,7 +306,8 @@ TEST(RuntimeErrors, AHandlerMayUseTheRegistryWhenADefinitionFails) {
     });
     inspect::failNextMethodDefinition("Hooked");
     Class* cls = rtCreateClass("Hooked", 0, 0, 1, 0, nullptr, 0, 0, 0);
-    EXPECT_THROW(rtDefineMethod(cls, "m", counterSecret, kPublicMethod), RuntimeError);
+    EXPECT_THROW((rtDefineMethod(cls, "m", guarded<counterSecret>, kPublicMethod), checkUnwind()),
+                 RuntimeError);
     found.set_value(seen);
   }).detach();
   std::future<Class*> result = found.get_future();
@@ -390,9 +392,11 @@ TEST(RuntimeClasses, DefinitionsAreCheckedAgainstTheDeclaredCounts) {
         rtDefineMember(cls, ("m" + std::to_string(i)).c_str(), kPublicClassMember);
       }
       for (int i = 0; i < c.defineMethods; ++i) {
-        rtDefineMethod(cls, ("f" + std::to_string(i)).c_str(), counterSecret, kPublicMethod);
+        rtDefineMethod(cls, ("f" + std::to_string(i)).c_str(), guarded<counterSecret>,
+                       kPublicMethod);
       }
       rtEndClassDefinition(cls);
+      checkUnwind();
     });
     EXPECT_EQ(e.code, c.endsWell ? 0 : int(kErrorClassDefinition)) << c.name;
   }
@@ -436,7 +440,7 @@ TEST(RuntimeThreads, ErrorsAreRaisedAndResumedOnEveryThread) {
   ScopedHandler handler(echo);
   std::atomic<bool> done{false};
   std::thread replacer([&] {
-    while (!done) rtSetErrorHandler(echo);
+    while (!done) setErrorHandler(echo);
   });
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;

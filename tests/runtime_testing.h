@@ -28,14 +28,14 @@ ErrorObject raisedBy(F&& f) {
 class ResumeWith {
  public:
   explicit ResumeWith(Item value)
-      : previous_(rtSetErrorHandler([value](const ErrorObject& e) {
+      : previous_(setErrorHandler([value](const ErrorObject& e) {
           ++raised();
           last() = e;
           return ErrorDecision::resumeWith(value);
         })) {
     raised() = 0;
   }
-  ~ResumeWith() { rtSetErrorHandler(std::move(previous_)); }
+  ~ResumeWith() { setErrorHandler(std::move(previous_)); }
   ResumeWith(const ResumeWith&) = delete;
   ResumeWith& operator=(const ResumeWith&) = delete;
 

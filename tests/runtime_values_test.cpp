@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "item_storage.h"  // white-box: the array storage
 #include "hostrt/ops.h"
 #include "runtime_testing.h"
 

@@ -5,9 +5,12 @@
 // for the embedding application; the methods' results stay as they are.
 
 #include "hostrt/clipboard.h"
+#include "clipboard_platform.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
 #include "hostrt/object.h"
+#include "error_internal.h"
+#include "item_storage.h"
 
 namespace hostrt {
 
@@ -96,16 +99,14 @@ Class* buildClass() {
 uint64_t clipboardFailureCount() { return failures; }
 
 extern "C" void SYSCLIPBOARD(Item* result, int, const Item*) {
-  static Class* cls = nullptr;
-  rtClassLock();
-  try {
-    if (!cls) cls = buildClass();
-  } catch (...) {
-    rtClassUnlock();
-    throw;
-  }
-  rtClassUnlock();
-  rtReturnObject(result, cls);
+  atBoundary([&] {
+    static Class* cls = nullptr;
+    {
+      ClassLockGuard lock;
+      if (!cls) cls = buildClass();
+    }
+    rtReturnObject(result, cls);
+  });
 }
 
 }  // namespace hostrt

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "hostrt/clipboard.h"
+#include "clipboard_platform.h"
 
 namespace hostrt {
 

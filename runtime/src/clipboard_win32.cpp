@@ -31,6 +31,7 @@
 #include <mutex>
 
 #include "hostrt/clipboard.h"
+#include "clipboard_platform.h"
 #include "text_encoding.h"
 
 namespace hostrt {

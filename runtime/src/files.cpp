@@ -35,6 +35,8 @@
 #include "file_system.h"
 #include "function_args.h"
 #include "hostrt/functions.h"
+#include "error_internal.h"
+#include "item_storage.h"
 
 namespace hostrt {
 
@@ -113,71 +115,79 @@ std::shared_ptr<OpenFile> findHandle(const Item& handle, bool remove) {
 }  // namespace
 
 extern "C" void FERASE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FERASE", argc, argv, result);
-  std::string_view name;
-  if (!args.loaded() || !args.string(1, &name)) return;
-  lastError = fs::erase(name);
-  *result = Item::integer(lastError == 0 ? 0 : -1);
+  atBoundary([&] {
+    FunctionArgs args("FERASE", argc, argv, result);
+    std::string_view name;
+    if (!args.loaded() || !args.string(1, &name)) return;
+    lastError = fs::erase(name);
+    *result = Item::integer(lastError == 0 ? 0 : -1);
+  });
 }
 
 extern "C" void FCREATE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FCREATE", argc, argv, result);
-  std::string_view name;
-  double attr = 0;
-  if (!args.loaded() || !args.string(1, &name)) return;
-  if (!args.at(2).isNil() && !args.number(2, &attr)) return;
-  int attributes = attr >= 0 && attr < 8 ? int(attr) : 0;
-  fs::NativeFile file = fs::kNoFile;
-  lastError = fs::create(name, attributes, &file);
-  *result = Item::integer(lastError == 0 ? addHandle(file) : -1);
+  atBoundary([&] {
+    FunctionArgs args("FCREATE", argc, argv, result);
+    std::string_view name;
+    double attr = 0;
+    if (!args.loaded() || !args.string(1, &name)) return;
+    if (!args.at(2).isNil() && !args.number(2, &attr)) return;
+    int attributes = attr >= 0 && attr < 8 ? int(attr) : 0;
+    fs::NativeFile file = fs::kNoFile;
+    lastError = fs::create(name, attributes, &file);
+    *result = Item::integer(lastError == 0 ? addHandle(file) : -1);
+  });
 }
 
 extern "C" void FCREATETEMP(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FCREATETEMP", argc, argv, result);
-  std::string_view name;
-  if (!args.loaded() || !args.string(1, &name)) return;
-  static std::atomic<uint64_t> counter{0};
-  const std::string prefix = std::string(name) + "." + std::to_string(fs::processId()) + ".";
-  auto file = std::make_shared<OpenFile>();
-  int error = fs::kExists;
-  // A name left by a killed process with the same number is skipped.
-  for (int attempt = 0; attempt < 100 && error == fs::kExists; ++attempt) {
-    file->tempName = prefix + std::to_string(++counter) + ".tmp";
-    error = fs::createNew(file->tempName, &file->file);
-  }
-  lastError = error;
-  if (error != 0) {
-    *result = Item::integer(-1);
-    return;
-  }
-  file->target.assign(name);
-  *result = Item::integer(addHandle(std::move(file)));
+  atBoundary([&] {
+    FunctionArgs args("FCREATETEMP", argc, argv, result);
+    std::string_view name;
+    if (!args.loaded() || !args.string(1, &name)) return;
+    static std::atomic<uint64_t> counter{0};
+    const std::string prefix = std::string(name) + "." + std::to_string(fs::processId()) + ".";
+    auto file = std::make_shared<OpenFile>();
+    int error = fs::kExists;
+    // A name left by a killed process with the same number is skipped.
+    for (int attempt = 0; attempt < 100 && error == fs::kExists; ++attempt) {
+      file->tempName = prefix + std::to_string(++counter) + ".tmp";
+      error = fs::createNew(file->tempName, &file->file);
+    }
+    lastError = error;
+    if (error != 0) {
+      *result = Item::integer(-1);
+      return;
+    }
+    file->target.assign(name);
+    *result = Item::integer(addHandle(std::move(file)));
+  });
 }
 
 extern "C" void FWRITE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("FWRITE", argc, argv, result);
-  double handle = 0;
-  std::string_view text;
-  int64_t count = 0;
-  if (!args.loaded() || !args.number(1, &handle) || !args.string(2, &text) ||
-      !args.optionalCount(3, int64_t(text.size()), INT64_MAX, &count)) {
-    return;
-  }
-  size_t size = std::min<uint64_t>(uint64_t(count), text.size());
-  std::shared_ptr<OpenFile> file = findHandle(args.at(1), false);
-  size_t written = 0;
-  if (!file) {
-    lastError = fs::kBadHandle;
-  } else {
-    std::lock_guard<std::mutex> lock(file->mutex);
-    if (file->file == fs::kNoFile) {
-      lastError = fs::kBadHandle;  // closed by another thread meanwhile
-    } else {
-      lastError = fs::writeAll(file->file, text.data(), size, &written);
-      if (file->writeError == 0) file->writeError = lastError;
+  atBoundary([&] {
+    FunctionArgs args("FWRITE", argc, argv, result);
+    double handle = 0;
+    std::string_view text;
+    int64_t count = 0;
+    if (!args.loaded() || !args.number(1, &handle) || !args.string(2, &text) ||
+        !args.optionalCount(3, int64_t(text.size()), INT64_MAX, &count)) {
+      return;
     }
-  }
-  *result = Item::integer(int64_t(written));
+    size_t size = std::min<uint64_t>(uint64_t(count), text.size());
+    std::shared_ptr<OpenFile> file = findHandle(args.at(1), false);
+    size_t written = 0;
+    if (!file) {
+      lastError = fs::kBadHandle;
+    } else {
+      std::lock_guard<std::mutex> lock(file->mutex);
+      if (file->file == fs::kNoFile) {
+        lastError = fs::kBadHandle;  // closed by another thread meanwhile
+      } else {
+        lastError = fs::writeAll(file->file, text.data(), size, &written);
+        if (file->writeError == 0) file->writeError = lastError;
+      }
+    }
+    *result = Item::integer(int64_t(written));
+  });
 }
 
 
@@ -204,18 +214,26 @@ void endFile(const char* function, Item* result, int argc, const Item* argv, Fin
 }  // namespace
 
 extern "C" void FCLOSE(Item* result, int argc, const Item* argv) {
-  endFile("FCLOSE", result, argc, argv, closeFile);
-}
-
-extern "C" void FCOMMIT(Item* result, int argc, const Item* argv) {
-  endFile("FCOMMIT", result, argc, argv, [](OpenFile& file) {
-    if (!file.tempName.empty()) return commitFile(file);
-    int flushed = fs::flush(file.file);
-    int closed = closeFile(file);
-    return flushed != 0 ? flushed : closed;
+  atBoundary([&] {
+    endFile("FCLOSE", result, argc, argv, closeFile);
   });
 }
 
-extern "C" void FERROR(Item* result, int, const Item*) { *result = Item::integer(lastError); }
+extern "C" void FCOMMIT(Item* result, int argc, const Item* argv) {
+  atBoundary([&] {
+    endFile("FCOMMIT", result, argc, argv, [](OpenFile& file) {
+      if (!file.tempName.empty()) return commitFile(file);
+      int flushed = fs::flush(file.file);
+      int closed = closeFile(file);
+      return flushed != 0 ? flushed : closed;
+    });
+  });
+}
+
+extern "C" void FERROR(Item* result, int, const Item*) {
+  atBoundary([&] {
+    *result = Item::integer(lastError);
+  });
+}
 
 }  // namespace hostrt

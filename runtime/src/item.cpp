@@ -1,97 +1,62 @@
-// Item storage: construction, copying, reference counting and the per-kind
-// operation tables.
+// Items: the operation tables of the kinds, item construction and the C
+// operations on strings and arrays.
 
 #include "hostrt/item.h"
 
+#include <algorithm>
+
+#include "error_internal.h"
 #include "hostrt/error.h"
+#include "item_storage.h"
 #include "object_internal.h"
 
 namespace hostrt {
 
 namespace {
 
-void retainNothing(const Item&) {}
-void releaseNothing(Item&) {}
+void retainNothing(const Item*) {}
+void releaseNothing(Item*) {}
 
-void retainString(const Item& item) {
-  if (item.kind() != Kind::StringRef) return;
-  // The buffer pointer lives in the payload; ItemAccess reads it.
-  if (StringBuffer* b = ItemAccess::buffer(item)) b->refs.fetch_add(1, std::memory_order_relaxed);
+void retainString(const Item* item) {
+  if (StringBuffer* b = ItemAccess::buffer(*item)) b->refs.fetch_add(1, std::memory_order_relaxed);
 }
-void releaseString(Item& item) {
-  StringBuffer* b = ItemAccess::buffer(item);
+void releaseString(Item* item) {
+  StringBuffer* b = ItemAccess::buffer(*item);
   if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete b;
 }
-void retainArray(const Item& item) {
-  item.arrayData()->refs.fetch_add(1, std::memory_order_relaxed);
+void retainArray(const Item* item) {
+  item->arrayData()->refs.fetch_add(1, std::memory_order_relaxed);
 }
-void releaseArray(Item& item) {
-  ArrayData* a = item.arrayData();
+void releaseArray(Item* item) {
+  ArrayData* a = item->arrayData();
   if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete a;
 }
-void retainObject(const Item& item) { retainObjectStorage(item.object()); }
-void releaseObject(Item& item) { releaseObjectStorage(item.object()); }
+void retainObject(const Item* item) { retainObjectStorage(item->object()); }
+void releaseObject(Item* item) { releaseObjectStorage(item->object()); }
 
 }  // namespace
 
 extern "C" const ItemOps rtItemOps[kKindCount] = {
-    {Kind::Nil, "nil", retainNothing, releaseNothing},
-    {Kind::Logical, "logical", retainNothing, releaseNothing},
-    {Kind::Integer, "integer", retainNothing, releaseNothing},
-    {Kind::Float, "float", retainNothing, releaseNothing},
-    {Kind::StringRef, "string", retainString, releaseString},
-    {Kind::StringInline, "string", retainNothing, releaseNothing},
-    {Kind::Array, "array", retainArray, releaseArray},
-    {Kind::Object, "object", retainObject, releaseObject},
+    {RT_NIL, "nil", retainNothing, releaseNothing},
+    {RT_LOGICAL, "logical", retainNothing, releaseNothing},
+    {RT_INTEGER, "integer", retainNothing, releaseNothing},
+    {RT_FLOAT, "float", retainNothing, releaseNothing},
+    {RT_STRING_REF, "string", retainString, releaseString},
+    {RT_STRING_INLINE, "string", retainNothing, releaseNothing},
+    {RT_ARRAY, "array", retainArray, releaseArray},
+    {RT_OBJECT, "object", retainObject, releaseObject},
 };
 
 extern "C" void rtInitLiteral(Item* item) { item->initLiteral(); }
 
-void Item::checkOps() const {
-  if (!loaded_) {
-    raiseError(kErrorNotLoaded, "literal item used before its library was loaded", "copy");
-  }
+extern "C" void rtNotLoaded(const char* operation) {
+  atBoundary([&] {
+    raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
+  });
 }
 
-void Item::initLiteral() { loaded_ = true; }
-
-const char* Item::kindName() const { return rtItemOps[int(kind_)].name; }
-
-Item Item::logical(bool value) {
-  Item item;
-  item.kind_ = Kind::Logical;
-  item.u_.logical = value;
-  return item;
-}
-
-Item Item::integer(int64_t value) {
-  Item item;
-  item.kind_ = Kind::Integer;
-  item.u_.integer = value;
-  return item;
-}
-
-Item Item::real(double value) {
-  Item item;
-  item.kind_ = Kind::Float;
-  item.u_.real = value;
-  return item;
-}
-
-Item Item::string(std::string_view bytes) {
-  Item item;
-  if (bytes.size() <= kInlineCapacity) {
-    item.kind_ = Kind::StringInline;
-    item.u_.inl = {};
-    std::memcpy(item.u_.inl.bytes, bytes.data(), bytes.size());
-    item.u_.inl.len = uint8_t(bytes.size());
-    return item;
-  }
-  return string(std::string(bytes));
-}
-
-Item Item::string(std::string&& bytes) {
-  if (bytes.size() <= kInlineCapacity) return string(std::string_view(bytes));
+Item ItemAccess::adoptString(std::string&& bytes) {
+  if (bytes.size() <= Item::kInlineCapacity) return Item::string(std::string_view(bytes));
   Item item;
   auto* buffer = new StringBuffer;
   buffer->bytes = std::move(bytes);
@@ -100,7 +65,7 @@ Item Item::string(std::string&& bytes) {
   return item;
 }
 
-Item Item::array(std::vector<Item> elements) {
+Item ItemAccess::array(std::vector<Item>&& elements) {
   Item item;
   auto* data = new ArrayData;
   data->elements = std::move(elements);
@@ -109,7 +74,7 @@ Item Item::array(std::vector<Item> elements) {
   return item;
 }
 
-Item Item::object(Object* object) {
+Item ItemAccess::object(Object* object) {
   retainObjectStorage(object);
   Item item;
   item.kind_ = Kind::Object;
@@ -117,38 +82,60 @@ Item Item::object(Object* object) {
   return item;
 }
 
-std::string_view Item::str() const {
-  if (kind_ == Kind::StringInline) return {u_.inl.bytes, u_.inl.len};
-  if (u_.ref.owner) return u_.ref.owner->bytes;
-  return {u_.ref.ptr, u_.ref.len};
+extern "C" void rtNewString(Item* result, const char* bytes, size_t len) {
+  atBoundary([&] { *result = ItemAccess::adoptString(std::string(bytes, len)); });
 }
 
-void Item::appendBytes(std::string_view tail) {
-  checkOps();
-  if (kind_ == Kind::StringRef && u_.ref.owner &&
-      u_.ref.owner->refs.load(std::memory_order_acquire) == 1) {
-    u_.ref.owner->bytes.append(tail);
-    return;
+extern "C" const char* rtStringBytes(const Item* item, size_t* len) {
+  if (StringBuffer* b = ItemAccess::buffer(*item)) {
+    *len = b->bytes.size();
+    return b->bytes.data();
   }
-  std::string_view head = str();
-  if (head.size() + tail.size() <= kInlineCapacity) {
-    *this = string(std::string(head).append(tail));
-    return;
-  }
-  // Start a buffer of our own with room to grow; later appends reuse it.
-  std::string bytes;
-  bytes.reserve(std::max<size_t>(2 * (head.size() + tail.size()), 64));
-  bytes.append(head).append(tail);
-  Item grown;
-  auto* buffer = new StringBuffer;
-  buffer->bytes = std::move(bytes);
-  grown.kind_ = Kind::StringRef;
-  grown.u_.ref = {nullptr, 0, buffer};
-  *this = std::move(grown);
+  std::string_view bytes = item->isString() ? item->str() : std::string_view();
+  *len = bytes.size();
+  return bytes.data();
 }
 
-StringBuffer* ItemAccess::buffer(const Item& item) {
-  return item.kind_ == Kind::StringRef ? item.u_.ref.owner : nullptr;
+extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
+  atBoundary([&] {
+    Item& self = *target;
+    std::string_view tail(bytes, len);
+    if (!self.hasOps()) raiseError(kErrorNotLoaded, "literal item used before its library was loaded", "copy");
+    StringBuffer* owned = ItemAccess::buffer(self);
+    if (owned && owned->refs.load(std::memory_order_acquire) == 1) {
+      owned->bytes.append(tail);
+      return;
+    }
+    std::string_view head = self.str();
+    std::string grown;
+    grown.reserve(head.size() + tail.size() <= Item::kInlineCapacity
+                      ? head.size() + tail.size()
+                      : std::max<size_t>(2 * (head.size() + tail.size()), 64));
+    grown.append(head).append(tail);
+    self = ItemAccess::adoptString(std::move(grown));
+  });
+}
+
+extern "C" void rtNewArray(Item* result, int count, const Item* elements) {
+  atBoundary([&] {
+    std::vector<Item> copies;
+    if (count > 0 && elements) copies.assign(elements, elements + count);
+    *result = ItemAccess::array(std::move(copies));
+  });
+}
+
+extern "C" int rtArrayLength(const Item* array) {
+  return array->isArray() ? int(array->arrayData()->elements.size()) : 0;
+}
+
+extern "C" void rtArrayAt(Item* result, const Item* array, int index) {
+  atBoundary([&] {
+    if (!array->isArray() || index < 1 || size_t(index) > array->arrayData()->elements.size()) {
+      *result = Item();
+      return;
+    }
+    *result = array->arrayData()->elements[size_t(index) - 1];
+  });
 }
 
 }  // namespace hostrt

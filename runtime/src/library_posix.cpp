@@ -1,12 +1,12 @@
-// embed::loadLibrary with dlopen.
+// openLibrary with dlopen.
 
 #include <dlfcn.h>
 
-#include "hostrt/embed.h"
+#include "library.h"
 
-namespace hostrt::embed {
+namespace hostrt {
 
-bool loadLibrary(const std::string& path, std::string* error) {
+bool openLibrary(const std::string& path, std::string* error) {
   std::string file = path.find('/') == std::string::npos ? "./" + path : path;
   if (dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return true;
   const char* reason = dlerror();
@@ -14,4 +14,4 @@ bool loadLibrary(const std::string& path, std::string* error) {
   return false;
 }
 
-}  // namespace hostrt::embed
+}  // namespace hostrt

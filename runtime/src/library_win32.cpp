@@ -1,4 +1,4 @@
-// embed::loadLibrary with LoadLibraryExW. The path is in the application's
+// openLibrary with LoadLibraryExW. The path is in the application's
 // code page, like every name the runtime hands to the system, and is made
 // full: the library is loaded from that file only, and the DLLs it imports
 // are looked for in its own folder and the system folder, never in the
@@ -7,10 +7,10 @@
 
 #include <windows.h>
 
-#include "hostrt/embed.h"
+#include "library.h"
 #include "text_encoding.h"
 
-namespace hostrt::embed {
+namespace hostrt {
 
 namespace {
 
@@ -59,7 +59,7 @@ DWORD fullPath(const std::string& path, std::wstring* full) {
 
 }  // namespace
 
-bool loadLibrary(const std::string& path, std::string* error) {
+bool openLibrary(const std::string& path, std::string* error) {
   std::wstring full;
   if (DWORD code = fullPath(path, &full)) {
     *error = path + ": " + systemMessage(code);
@@ -77,4 +77,4 @@ bool loadLibrary(const std::string& path, std::string* error) {
   return false;
 }
 
-}  // namespace hostrt::embed
+}  // namespace hostrt

@@ -11,6 +11,8 @@
 #include "hostrt/embed.h"
 #include "hostrt/error.h"
 #include "object_internal.h"
+#include "error_internal.h"
+#include "item_storage.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -67,7 +69,13 @@ std::vector<TableEntry> tableEntries(const ModuleRecord& record) {
 void callLoadHandler(const ModuleRecord& record) {
   uintptr_t start = record.words[2], end = record.words[3];
   if (end < start + sizeof(uintptr_t)) return;
-  if (uintptr_t handler = readAddress(start)) reinterpret_cast<LoadHandler>(handler)(0);
+  if (uintptr_t handler = readAddress(start)) {
+    {
+      ForeignCall call;
+      reinterpret_cast<LoadHandler>(handler)(0);
+    }
+    checkUnwind();
+  }
 }
 
 // The addresses [first, last) of the module's image, read from the headers the
@@ -108,44 +116,56 @@ ImageRange imageOf(uintptr_t handle) {
 
 }  // namespace
 
-extern "C" int rtRequireVersion_2_00() { return 0x0200; }
+extern "C" int rtRequireVersion_2_00() {
+  return atBoundary([&]() -> int {
+    return 0x0200;
+  });
+}
 
 extern "C" int rtModuleInsert(const ModuleRecord* record) {
-  Modules& m = modules();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (std::find(m.inserted.begin(), m.inserted.end(), record) != m.inserted.end()) return 1;
-  callLoadHandler(*record);
-  for (const TableEntry& e : tableEntries(*record)) rtRegisterFunction(e.name, e.fn);
-  m.inserted.push_back(record);
-  return 1;
+  return atBoundary([&]() -> int {
+    Modules& m = modules();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    if (std::find(m.inserted.begin(), m.inserted.end(), record) != m.inserted.end()) return 1;
+    callLoadHandler(*record);
+    for (const TableEntry& e : tableEntries(*record)) rtRegisterFunction(e.name, e.fn);
+    m.inserted.push_back(record);
+    return 1;
+  });
 }
 
 extern "C" int rtModuleRemove(const ModuleRecord* record) {
-  Modules& m = modules();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  auto it = std::find(m.inserted.begin(), m.inserted.end(), record);
-  if (it == m.inserted.end()) return 0;
-  for (const TableEntry& e : tableEntries(*record)) rtUnregisterFunction(e.name, e.fn);
-  // The module's code may be unmapped next: its classes go with it, so that a
-  // later load builds them afresh and old instances cannot run code that is gone.
-  ImageRange image = imageOf(record->words[9]);
-  withdrawClasses([image](RtFunction fn) { return image.holds(fn); });
-  m.inserted.erase(it);
-  return 1;
+  return atBoundary([&]() -> int {
+    Modules& m = modules();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    auto it = std::find(m.inserted.begin(), m.inserted.end(), record);
+    if (it == m.inserted.end()) return 0;
+    for (const TableEntry& e : tableEntries(*record)) rtUnregisterFunction(e.name, e.fn);
+    // The module's code may be unmapped next: its classes go with it, so that a
+    // later load builds them afresh and old instances cannot run code that is gone.
+    ImageRange image = imageOf(record->words[9]);
+    withdrawClasses([image](RtFunction fn) { return image.holds(fn); });
+    m.inserted.erase(it);
+    return 1;
+  });
 }
 
 extern "C" int rtModuleCount() {
-  Modules& m = modules();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  return int(m.inserted.size());
+  return atBoundary([&]() -> int {
+    Modules& m = modules();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    return int(m.inserted.size());
+  });
 }
 
 }  // namespace hostrt
 
 namespace hostrt {
 extern "C" const ModuleRecord* rtModuleAt(int index) {
-  Modules& m = modules();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  return index >= 0 && size_t(index) < m.inserted.size() ? m.inserted[size_t(index)] : nullptr;
+  return atBoundary([&]() -> const ModuleRecord* {
+    Modules& m = modules();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    return index >= 0 && size_t(index) < m.inserted.size() ? m.inserted[size_t(index)] : nullptr;
+  });
 }
 }  // namespace hostrt

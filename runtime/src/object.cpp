@@ -11,6 +11,8 @@
 #include "hostrt/frame.h"
 #include "hostrt/inspect.h"
 #include "object_internal.h"
+#include "error_internal.h"
+#include "item_storage.h"
 
 namespace hostrt {
 
@@ -44,7 +46,9 @@ std::string foldCase(std::string_view name) {
 
 }  // namespace
 
-uint32_t internName(std::string_view name) {
+namespace {
+
+uint32_t intern(std::string_view name) {
   SymbolTable& table = symbols();
   // Names are short: fold them on the stack for the look-up of a known name.
   char buffer[64];
@@ -60,13 +64,10 @@ uint32_t internName(std::string_view name) {
   return it->second;
 }
 
-uint32_t Name::symbol() const {
-  uint32_t s = symbol_.load(std::memory_order_acquire);
-  if (s == 0) {
-    s = internName(text_);
-    symbol_.store(s, std::memory_order_release);
-  }
-  return s;
+}  // namespace
+
+extern "C" uint32_t rtInternName(const char* text, size_t len) {
+  return atBoundary([&] { return intern(std::string_view(text, len)); });
 }
 
 // ------------------------------------------------------- dispatch context
@@ -126,7 +127,7 @@ Registry& registry() {
   error.description = description;
   error.operation = operation;
   error.resumable = false;
-  rtRaiseError(std::move(error));
+  raise(std::move(error));
   throw;  // not reached: a non-resumable error always unwinds
 }
 
@@ -161,7 +162,7 @@ void buildIndexes(Class* cls) {
   cls->instanceSlots = offset;
 }
 
-Item classItem(Class* cls) { return Item::object(cls); }
+Item classItem(Class* cls) { return ItemAccess::object(cls); }
 
 // A message to an object whose class was withdrawn with its library: the
 // methods' code is gone, so the send is a runtime error instead.
@@ -178,119 +179,149 @@ Item withdrawnError(const Item& receiver, const std::string& operation) {
 
 }  // namespace
 
-extern "C" void rtClassLock() { registry().classLock.lock(); }
+extern "C" void rtClassLock() {
+  atBoundary([&] {
+    registry().classLock.lock();
+  });
+}
 
-extern "C" void rtClassUnlock() { registry().classLock.unlock(); }
+extern "C" void rtClassUnlock() {
+  atBoundary([&] {
+    registry().classLock.unlock();
+  });
+}
 
 extern "C" Class* rtFindClass(const char* name) {
-  uint32_t symbol = internName(name);
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  auto it = r.byName.find(symbol);
-  return it == r.byName.end() ? nullptr : it->second;
+  return atBoundary([&]() -> Class* {
+    uint32_t symbol = internName(name);
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.byName.find(symbol);
+    return it == r.byName.end() ? nullptr : it->second;
+  });
 }
 
 extern "C" Class* rtCreateClass(const char* name, int instanceMembers, int allMembers,
                                 int methods, int superCount, Class* const* supers, int, int,
                                 int) {
-  if (!name || !*name) classError("a class needs a name", "rtCreateClass");
-  if (instanceMembers < 0 || allMembers < instanceMembers || methods < 0 || superCount < 0) {
-    classError(std::string("impossible counts for class ") + name, "rtCreateClass");
-  }
-  auto* cls = new Class;
-  cls->isClass = true;
-  cls->cls = cls;
-  cls->name = name;
-  cls->declaredInstanceMembers = instanceMembers;
-  cls->declaredAllMembers = allMembers;
-  cls->declaredMethods = methods;
-  {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.all.push_back(cls);
-  }
-  for (int i = 0; i < superCount; ++i) {
-    if (!supers[i] || !supers[i]->ended) {
-      classError(std::string("class ") + name + " names a superclass that is not defined",
-                 "rtCreateClass");
+  return atBoundary([&]() -> Class* {
+    if (!name || !*name) classError("a class needs a name", "rtCreateClass");
+    if (instanceMembers < 0 || allMembers < instanceMembers || methods < 0 || superCount < 0) {
+      classError(std::string("impossible counts for class ") + name, "rtCreateClass");
     }
-    cls->supers.push_back(supers[i]);
-  }
-  return cls;
+    auto* cls = new Class;
+    cls->isClass = true;
+    cls->cls = cls;
+    cls->name = name;
+    cls->declaredInstanceMembers = instanceMembers;
+    cls->declaredAllMembers = allMembers;
+    cls->declaredMethods = methods;
+    {
+      Registry& r = registry();
+      std::lock_guard<std::mutex> lock(r.mutex);
+      r.all.push_back(cls);
+    }
+    for (int i = 0; i < superCount; ++i) {
+      if (!supers[i] || !supers[i]->ended) {
+        classError(std::string("class ") + name + " names a superclass that is not defined",
+                   "rtCreateClass");
+      }
+      cls->supers.push_back(supers[i]);
+    }
+    return cls;
+  });
 }
 
 extern "C" void rtDefineMember(Class* cls, const char* name, uint32_t flags) {
-  requireOpen(cls, "rtDefineMember");
-  if (!(flags & kMemberFlag)) classError(std::string("bad member flags for ") + name, "rtDefineMember");
-  uint32_t symbol = internName(name);
-  for (const MemberDef& m : cls->members) {
-    if (m.symbol == symbol) classError(std::string("member defined twice: ") + name, "rtDefineMember");
-  }
-  if (cls->members.size() >= size_t(cls->declaredAllMembers)) {
-    classError("class " + cls->name + " defines more members than it declared", "rtDefineMember");
-  }
-  bool classLevel = flags & kMemberClassLevel;
-  uint32_t index = classLevel ? cls->ownClassMembers++ : cls->ownInstanceMembers++;
-  cls->members.push_back(MemberDef{symbol, name, flags, cls, index});
-  if (classLevel) cls->slots.emplace_back();
+  atBoundary([&] {
+    requireOpen(cls, "rtDefineMember");
+    if (!(flags & kMemberFlag)) classError(std::string("bad member flags for ") + name, "rtDefineMember");
+    uint32_t symbol = internName(name);
+    for (const MemberDef& m : cls->members) {
+      if (m.symbol == symbol) classError(std::string("member defined twice: ") + name, "rtDefineMember");
+    }
+    if (cls->members.size() >= size_t(cls->declaredAllMembers)) {
+      classError("class " + cls->name + " defines more members than it declared", "rtDefineMember");
+    }
+    bool classLevel = flags & kMemberClassLevel;
+    uint32_t index = classLevel ? cls->ownClassMembers++ : cls->ownInstanceMembers++;
+    cls->members.push_back(MemberDef{symbol, name, flags, cls, index});
+    if (classLevel) cls->slots.emplace_back();
+  });
 }
 
 extern "C" void rtDefineMethod(Class* cls, const char* name, RtFunction impl, uint32_t flags) {
-  requireOpen(cls, "rtDefineMethod");
-  bool injectedFailure = false;
-  {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    injectedFailure = !r.failNextDefinitionOf.empty() && r.failNextDefinitionOf == cls->name;
-    if (injectedFailure) r.failNextDefinitionOf.clear();
-  }
-  // Raised with no lock held: the error handler may use the registry itself.
-  if (injectedFailure) classError("injected failure while defining " + cls->name, "rtDefineMethod");
-  bool abstract = flags & kMethodAbstract;
-  if (abstract != (impl == nullptr)) {
-    classError(std::string("method ") + name + ": abstract methods and only they have no code",
-               "rtDefineMethod");
-  }
-  uint32_t symbol = internName(name);
-  for (const MethodDef& m : cls->methods) {
-    if (m.symbol == symbol) classError(std::string("method defined twice: ") + name, "rtDefineMethod");
-  }
-  if (cls->methods.size() >= size_t(cls->declaredMethods)) {
-    classError("class " + cls->name + " defines more methods than it declared", "rtDefineMethod");
-  }
-  cls->methods.push_back(MethodDef{symbol, name, impl, flags, cls});
+  atBoundary([&] {
+    requireOpen(cls, "rtDefineMethod");
+    bool injectedFailure = false;
+    {
+      Registry& r = registry();
+      std::lock_guard<std::mutex> lock(r.mutex);
+      injectedFailure = !r.failNextDefinitionOf.empty() && r.failNextDefinitionOf == cls->name;
+      if (injectedFailure) r.failNextDefinitionOf.clear();
+    }
+    // Raised with no lock held: the error handler may use the registry itself.
+    if (injectedFailure) classError("injected failure while defining " + cls->name, "rtDefineMethod");
+    bool abstract = flags & kMethodAbstract;
+    if (abstract != (impl == nullptr)) {
+      classError(std::string("method ") + name + ": abstract methods and only they have no code",
+                 "rtDefineMethod");
+    }
+    uint32_t symbol = internName(name);
+    for (const MethodDef& m : cls->methods) {
+      if (m.symbol == symbol) classError(std::string("method defined twice: ") + name, "rtDefineMethod");
+    }
+    if (cls->methods.size() >= size_t(cls->declaredMethods)) {
+      classError("class " + cls->name + " defines more methods than it declared", "rtDefineMethod");
+    }
+    cls->methods.push_back(MethodDef{symbol, name, impl, flags, cls});
+  });
 }
 
 extern "C" void rtEndClassDefinition(Class* cls) {
-  requireOpen(cls, "rtEndClassDefinition");
-  checkCounts(cls);
-  buildIndexes(cls);
-  cls->ended = true;
+  atBoundary([&] {
+    requireOpen(cls, "rtEndClassDefinition");
+    checkCounts(cls);
+    buildIndexes(cls);
+    cls->ended = true;
+  });
 }
 
 extern "C" void rtRegisterClass(Class* cls) {
-  if (!cls || !cls->ended) classError("only a defined class can be registered", "rtRegisterClass");
-  bool taken = false;
-  {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto [it, added] = r.byName.emplace(internName(cls->name), cls);
-    taken = !added && it->second != cls;
-  }
-  if (taken) classError("a class named " + cls->name + " is already registered", "rtRegisterClass");
-  cls->registered = true;
+  atBoundary([&] {
+    if (!cls || !cls->ended) classError("only a defined class can be registered", "rtRegisterClass");
+    bool taken = false;
+    {
+      Registry& r = registry();
+      std::lock_guard<std::mutex> lock(r.mutex);
+      auto [it, added] = r.byName.emplace(internName(cls->name), cls);
+      taken = !added && it->second != cls;
+    }
+    if (taken) classError("a class named " + cls->name + " is already registered", "rtRegisterClass");
+    cls->registered = true;
+  });
 }
 
 extern "C" void rtCallInitClass(Class* cls) {
-  static const Name kInitClass("INITCLASS");
-  Item receiver = classItem(cls);
-  Item ignored;
-  rtSend(&ignored, &kInitClass, 1, &receiver);
+  atBoundary([&] {
+    static const Name kInitClass("INITCLASS");
+    Item receiver = classItem(cls);
+    Item ignored;
+    rtSend(&ignored, &kInitClass, 1, &receiver);
+  });
 }
 
-extern "C" void rtReturnObject(Item* result, Class* cls) { *result = classItem(cls); }
+extern "C" void rtReturnObject(Item* result, Class* cls) {
+  atBoundary([&] {
+    *result = classItem(cls);
+  });
+}
 
-extern "C" const char* rtClassName(const Class* cls) { return cls->name.c_str(); }
+extern "C" const char* rtClassName(const Class* cls) {
+  return atBoundary([&]() -> const char* {
+    return cls->name.c_str();
+  });
+}
 
 void withdrawClasses(const std::function<bool(RtFunction)>& codeIsGone) {
   Registry& r = registry();
@@ -313,20 +344,34 @@ void withdrawClasses(const std::function<bool(RtFunction)>& codeIsGone) {
 // ---------------------------------------------------------------- objects
 
 extern "C" Class* rtClassOf(const Item* object) {
-  if (!object->isObject()) {
-    // A handler that resumes with an object stands in for the operand.
-    Item resumed = raiseError(kErrorWrongKind, std::string("a ") + object->kindName() + " has no class",
-                              "rtClassOf", {*object});
-    return resumed.isObject() ? resumed.object()->cls : nullptr;
-  }
-  return object->object()->cls;
+  return atBoundary([&]() -> Class* {
+    if (!object->isObject()) {
+      // A handler that resumes with an object stands in for the operand.
+      Item resumed = raiseError(kErrorWrongKind, std::string("a ") + object->kindName() + " has no class",
+                                "rtClassOf", {*object});
+      return resumed.isObject() ? resumed.object()->cls : nullptr;
+    }
+    return object->object()->cls;
+  });
 }
 
-extern "C" Class* rtSelfClass() { return const_cast<Class*>(callerClass()); }
+extern "C" Class* rtSelfClass() {
+  return atBoundary([&]() -> Class* {
+    return const_cast<Class*>(callerClass());
+  });
+}
 
-extern "C" Item* rtNewNil() { return new Item; }
+extern "C" Item* rtNewNil() {
+  return atBoundary([&]() -> Item* {
+    return new Item;
+  });
+}
 
-extern "C" void rtRelease(Item* item) { delete item; }
+extern "C" void rtRelease(Item* item) {
+  atBoundary([&] {
+    delete item;
+  });
+}
 
 Object* newInstanceStorage(Class* cls, uint32_t count) {
   void* memory = ::operator new(sizeof(Object) + count * sizeof(Item));
@@ -345,30 +390,32 @@ void deleteInstanceStorage(Object* o) {
 }
 
 extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* argv) {
-  static const Name kInit("INIT");
-  if (!cls || !cls->ended) {
-    *result = raiseError(kErrorClassDefinition, "instance of an undefined class", "New");
-    return;
-  }
-  if (cls->withdrawn.load(std::memory_order_acquire)) {
-    *result = withdrawnError(classItem(cls), "New");
-    return;
-  }
-  Object* object = newInstanceStorage(cls, cls->instanceSlots);
-  Item instance = Item::object(object);
-  if (cls->methodIndex.count(kInit.symbol())) {
-    Item ignored;
-    if (argc == 0) {
-      rtSend(&ignored, &kInit, 1, &instance);
-    } else {
-      std::vector<Item> args;
-      args.reserve(size_t(argc) + 1);
-      args.push_back(instance);
-      for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
-      rtSend(&ignored, &kInit, int(args.size()), args.data());
+  atBoundary([&] {
+    static const Name kInit("INIT");
+    if (!cls || !cls->ended) {
+      *result = raiseError(kErrorClassDefinition, "instance of an undefined class", "New");
+      return;
     }
-  }
-  *result = std::move(instance);
+    if (cls->withdrawn.load(std::memory_order_acquire)) {
+      *result = withdrawnError(classItem(cls), "New");
+      return;
+    }
+    Object* object = newInstanceStorage(cls, cls->instanceSlots);
+    Item instance = ItemAccess::object(object);
+    if (cls->methodIndex.count(kInit.symbol())) {
+      Item ignored;
+      if (argc == 0) {
+        rtSend(&ignored, &kInit, 1, &instance);
+      } else {
+        std::vector<Item> args;
+        args.reserve(size_t(argc) + 1);
+        args.push_back(instance);
+        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+        rtSend(&ignored, &kInit, int(args.size()), args.data());
+      }
+    }
+    *result = std::move(instance);
+  });
 }
 
 namespace {
@@ -440,44 +487,48 @@ void writeMember(const Item& object, const MemberSlot& slot, const Item& value) 
 }  // namespace
 
 extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
-  bool privileged = takePrivilege();
-  if (!object->isObject()) {
-    *result = raiseError(kErrorNoMember,
-                         std::string("member ") + member->text() + " of " + describeReceiver(*object),
-                         "get member", {*object});
-    return;
-  }
-  const Class* cls = object->object()->cls;
-  const MemberSlot* found = lookUpMember(cls, *member);
-  if (!found) {
-    auto super = cls->superIndex.find(member->symbol());
-    if (super != cls->superIndex.end()) {
-      *result = classItem(super->second);
+  atBoundary([&] {
+    bool privileged = takePrivilege();
+    if (!object->isObject()) {
+      *result = raiseError(kErrorNoMember,
+                           std::string("member ") + member->text() + " of " + describeReceiver(*object),
+                           "get member", {*object});
       return;
     }
-  }
-  Item value;
-  if (const MemberSlot* slot = checkMember(*object, *member, found, "get member", privileged,
-                                           &value)) {
-    value = readMember(*object, *slot);
-  }
-  *result = std::move(value);
+    const Class* cls = object->object()->cls;
+    const MemberSlot* found = lookUpMember(cls, *member);
+    if (!found) {
+      auto super = cls->superIndex.find(member->symbol());
+      if (super != cls->superIndex.end()) {
+        *result = classItem(super->second);
+        return;
+      }
+    }
+    Item value;
+    if (const MemberSlot* slot = checkMember(*object, *member, found, "get member", privileged,
+                                             &value)) {
+      value = readMember(*object, *slot);
+    }
+    *result = std::move(value);
+  });
 }
 
 extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
-  bool privileged = takePrivilege();
-  if (!object->isObject()) {
-    raiseError(kErrorNoMember,
-               std::string("member ") + member->text() + " of " + describeReceiver(*object),
-               "set member", {*object});
-    return;
-  }
-  Item ignored;
-  if (const MemberSlot* slot = checkMember(*object, *member,
-                                           lookUpMember(object->object()->cls, *member),
-                                           "set member", privileged, &ignored)) {
-    writeMember(*object, *slot, *value);
-  }
+  atBoundary([&] {
+    bool privileged = takePrivilege();
+    if (!object->isObject()) {
+      raiseError(kErrorNoMember,
+                 std::string("member ") + member->text() + " of " + describeReceiver(*object),
+                 "set member", {*object});
+      return;
+    }
+    Item ignored;
+    if (const MemberSlot* slot = checkMember(*object, *member,
+                                             lookUpMember(object->object()->cls, *member),
+                                             "set member", privileged, &ignored)) {
+      writeMember(*object, *slot, *value);
+    }
+  });
 }
 
 namespace {
@@ -486,103 +537,67 @@ std::string sendOperation(const Name* message) { return std::string("send ") + m
 }  // namespace
 
 extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* argv) {
-  static const Name kNew("New");
-  bool privileged = takePrivilege();
-  if (argc < 1 || !argv[0].isObject()) {
-    Item receiver = argc > 0 ? argv[0] : Item();
-    *result = raiseError(kErrorNoMethod,
-                         std::string("message ") + message->text() + " sent to " +
-                             describeReceiver(receiver),
-                         sendOperation(message), {receiver});
-    return;
-  }
-  const Object* object = argv[0].object();
-  if (withdrawn(object)) {
-    *result = withdrawnError(argv[0], sendOperation(message));
-    return;
-  }
-  const Class* cls = object->cls;
-  auto it = cls->methodIndex.find(message->symbol());
-  if (it == cls->methodIndex.end()) {
-    if (object->isClass && message->symbol() == kNew.symbol()) {
-      rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
+  atBoundary([&] {
+    static const Name kNew("New");
+    bool privileged = takePrivilege();
+    if (argc < 1 || !argv[0].isObject()) {
+      Item receiver = argc > 0 ? argv[0] : Item();
+      *result = raiseError(kErrorNoMethod,
+                           std::string("message ") + message->text() + " sent to " +
+                               describeReceiver(receiver),
+                           sendOperation(message), {receiver});
       return;
     }
-    *result = raiseError(kErrorNoMethod,
-                         std::string("no method ") + message->text() + " in " +
-                             describeReceiver(argv[0]),
-                         sendOperation(message), {argv[0]});
-    return;
-  }
-  const MethodDef* method = it->second;
-  if (method->internal() && !privileged && callerClass() != method->owner) {
-    *result = raiseError(kErrorAccess,
-                         "internal method " + method->name + " of class " + method->owner->name +
-                             " called from outside its class",
-                         sendOperation(message), {argv[0]});
-    return;
-  }
-  if (!method->impl) {
-    *result = raiseError(kErrorAbstract,
-                         "abstract method " + method->name + " of class " + method->owner->name +
-                             " is not implemented by " + cls->name,
-                         sendOperation(message), {argv[0]});
-    return;
-  }
-  Item out;
-  {
-    DispatchScope scope(method);
-    method->impl(&out, argc, argv);
-  }
-  *result = std::move(out);
+    const Object* object = argv[0].object();
+    if (withdrawn(object)) {
+      *result = withdrawnError(argv[0], sendOperation(message));
+      return;
+    }
+    const Class* cls = object->cls;
+    auto it = cls->methodIndex.find(message->symbol());
+    if (it == cls->methodIndex.end()) {
+      if (object->isClass && message->symbol() == kNew.symbol()) {
+        rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
+        return;
+      }
+      *result = raiseError(kErrorNoMethod,
+                           std::string("no method ") + message->text() + " in " +
+                               describeReceiver(argv[0]),
+                           sendOperation(message), {argv[0]});
+      return;
+    }
+    const MethodDef* method = it->second;
+    if (method->internal() && !privileged && callerClass() != method->owner) {
+      *result = raiseError(kErrorAccess,
+                           "internal method " + method->name + " of class " + method->owner->name +
+                               " called from outside its class",
+                           sendOperation(message), {argv[0]});
+      return;
+    }
+    if (!method->impl) {
+      *result = raiseError(kErrorAbstract,
+                           "abstract method " + method->name + " of class " + method->owner->name +
+                               " is not implemented by " + cls->name,
+                           sendOperation(message), {argv[0]});
+      return;
+    }
+    Item out;
+    {
+      DispatchScope scope(method);
+      ForeignCall call;
+      method->impl(&out, argc, argv);
+    }
+    checkUnwind();
+    *result = std::move(out);
+  });
 }
 
-// ------------------------------------------------------------ C++ helpers
-
-Item send(const Item& receiver, const Name& message, std::initializer_list<Item> args,
-          Where where) {
-  noteLine(int(where.line()));
-  constexpr size_t kSmall = 8;
-  if (args.size() + 1 <= kSmall) {
-    Item argv[kSmall];
-    argv[0] = receiver;
-    size_t i = 1;
-    for (const Item& a : args) argv[i++] = a;
-    Item result;
-    rtSend(&result, &message, int(args.size() + 1), argv);
-    return result;
-  }
-  std::vector<Item> argv;
-  argv.push_back(receiver);
-  argv.insert(argv.end(), args.begin(), args.end());
-  Item result;
-  rtSend(&result, &message, int(argv.size()), argv.data());
-  return result;
-}
-
-Item send(const Name& message, int argc, const Item* argv, Where where) {
-  noteLine(int(where.line()));
-  Item result;
-  rtSend(&result, &message, argc, argv);
-  return result;
-}
-
-Item getMember(const Item& object, const Name& member, Where where) {
-  noteLine(int(where.line()));
-  Item result;
-  rtGetMember(&result, &object, &member);
-  return result;
-}
-
-void setMember(const Item& object, const Name& member, const Item& value, Where where) {
-  noteLine(int(where.line()));
-  rtSetMember(&object, &member, &value);
-}
-
-void inspect::failNextMethodDefinition(const std::string& className) {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  r.failNextDefinitionOf = className;
+extern "C" void rtInspectFailNextMethodDefinition(const char* className) {
+  atBoundary([&] {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.failNextDefinitionOf = className;
+  });
 }
 
 }  // namespace hostrt

@@ -12,6 +12,7 @@
 
 #include "hostrt/functions.h"
 #include "hostrt/item.h"
+#include "item_storage.h"
 #include "symbol_map.h"
 
 namespace hostrt {
@@ -94,10 +95,6 @@ inline void releaseObjectStorage(Object* o) {
     deleteInstanceStorage(o);
   }
 }
-
-struct ItemAccess {
-  static StringBuffer* buffer(const Item& item);
-};
 
 // Withdraws every class that runs code for which codeIsGone is true (its own
 // methods or inherited ones): it can no longer be found by name, and its

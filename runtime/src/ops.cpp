@@ -6,8 +6,10 @@
 #include <cmath>
 #include <limits>
 
+#include "error_internal.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
+#include "item_storage.h"
 
 namespace hostrt {
 
@@ -53,10 +55,7 @@ bool compare(const Item& a, const Item& b, const char* operation, bool (*test)(i
   return test(c);
 }
 
-}  // namespace
-
-Item add(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+Item addItems(const Item& a, const Item& b) {
   requireLoaded(a, "+");
   requireLoaded(b, "+");
   if (a.isInteger() && b.isInteger()) {
@@ -69,50 +68,44 @@ Item add(const Item& a, const Item& b, Where where) {
     std::string joined;
     joined.reserve(a.str().size() + b.str().size());
     joined.append(a.str()).append(b.str());
-    return Item::string(std::move(joined));
+    return ItemAccess::adoptString(std::move(joined));
   }
   return wrongKinds("+", {a, b});
 }
 
-void appendInPlace(Item& target, const Item& tail, Where where) {
-  noteLine(where.line());
+void appendItem(Item& target, const Item& tail) {
   requireLoaded(target, "+=");
   requireLoaded(tail, "+=");
   if (target.isString() && tail.isString()) {
     target.appendBytes(tail.str());
     return;
   }
-  target = add(target, tail, where);
+  target = addItems(target, tail);
 }
 
-void increment(Item& target, Where where) {
-  noteLine(where.line());
+void incrementItem(Item& target) {
   requireLoaded(target, "++");
   int64_t next;
   if (target.isInteger() && !__builtin_add_overflow(target.asInteger(), 1, &next)) {
     target = Item::integer(next);
     return;
   }
-  target = add(target, Item::integer(1), where);
+  target = addItems(target, Item::integer(1));
 }
 
-bool equal(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+bool equalItems(const Item& a, const Item& b) {
   return compare(a, b, "=", [](int c) { return c == 0; });
 }
 
-bool lessOrEqual(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+bool lessOrEqualItems(const Item& a, const Item& b) {
   return compare(a, b, "<=", [](int c) { return c <= 0; });
 }
 
-bool greater(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+bool greaterItems(const Item& a, const Item& b) {
   return compare(a, b, ">", [](int c) { return c > 0; });
 }
 
-bool exactlyEqual(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+bool exactlyEqualItems(const Item& a, const Item& b) {
   if (!a.hasOps() || !b.hasOps()) return false;
   if (a.isString() && b.isString()) return a.str() == b.str();
   if (a.kind() != b.kind()) {
@@ -129,22 +122,19 @@ bool exactlyEqual(const Item& a, const Item& b, Where where) {
   }
 }
 
-Item negate(const Item& a, Where where) {
-  noteLine(where.line());
+Item negateItem(const Item& a) {
   requireLoaded(a, ".NOT.");
   if (a.isLogical()) return Item::logical(!a.asLogical());
   return wrongKinds(".NOT.", {a});
 }
 
-bool isTrue(const Item& a, Where where) {
-  noteLine(where.line());
+bool truthOf(const Item& a) {
   requireLoaded(a, "IF");
   if (a.isLogical()) return a.asLogical();
   return truthOfResumed(wrongKinds("IF", {a}));
 }
 
-Item element(const Item& array, const Item& index, Where where) {
-  noteLine(where.line());
+Item elementOf(const Item& array, const Item& index) {
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
   if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
@@ -156,14 +146,55 @@ Item element(const Item& array, const Item& index, Where where) {
   return elements[size_t(position) - 1];
 }
 
-extern "C" void rtAssign(Item* target, const Item* source) { *target = *source; }
+}  // namespace
 
-extern "C" void rtNot(Item* result, const Item* operand) { *result = negate(*operand); }
+extern "C" void rtAssign(Item* target, const Item* source) {
+  atBoundary([&] { *target = *source; });
+}
 
-extern "C" int rtExactlyEqual(const Item* a, const Item* b) { return exactlyEqual(*a, *b); }
+extern "C" void rtAdd(Item* result, const Item* a, const Item* b, int line) {
+  if (line) rtNoteLine(line);
+  atBoundary([&] { *result = addItems(*a, *b); });
+}
+
+extern "C" void rtAppendInPlace(Item* target, const Item* tail, int line) {
+  if (line) rtNoteLine(line);
+  atBoundary([&] { appendItem(*target, *tail); });
+}
+
+extern "C" void rtIncrement(Item* target, int line) {
+  if (line) rtNoteLine(line);
+  atBoundary([&] { incrementItem(*target); });
+}
+
+extern "C" int rtEqual(const Item* a, const Item* b, int line) {
+  if (line) rtNoteLine(line);
+  return atBoundary([&] { return int(equalItems(*a, *b)); });
+}
+
+extern "C" int rtLessOrEqual(const Item* a, const Item* b, int line) {
+  if (line) rtNoteLine(line);
+  return atBoundary([&] { return int(lessOrEqualItems(*a, *b)); });
+}
+
+extern "C" int rtGreater(const Item* a, const Item* b, int line) {
+  if (line) rtNoteLine(line);
+  return atBoundary([&] { return int(greaterItems(*a, *b)); });
+}
+
+extern "C" int rtExactlyEqual(const Item* a, const Item* b) { return exactlyEqualItems(*a, *b); }
+
+extern "C" void rtNot(Item* result, const Item* operand) {
+  atBoundary([&] { *result = negateItem(*operand); });
+}
 
 extern "C" void rtGetElement(Item* result, const Item* array, const Item* index) {
-  *result = element(*array, *index);
+  atBoundary([&] { *result = elementOf(*array, *index); });
+}
+
+extern "C" int rtIsTrue(const Item* a, int line) {
+  if (line) rtNoteLine(line);
+  return atBoundary([&] { return int(truthOf(*a)); });
 }
 
 }  // namespace hostrt

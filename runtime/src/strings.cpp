@@ -21,6 +21,8 @@
 
 #include "function_args.h"
 #include "hostrt/functions.h"
+#include "error_internal.h"
+#include "item_storage.h"
 
 namespace hostrt {
 
@@ -151,96 +153,110 @@ bool isEmpty(const Item& a) {
 }  // namespace
 
 extern "C" void PADR(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("PADR", argc, argv, result);
-  std::string_view text;
-  int64_t len = 0;
-  if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
-  std::string out(text.substr(0, size_t(len)));
-  out.resize(size_t(len), ' ');
-  *result = Item::string(std::move(out));
+  atBoundary([&] {
+    FunctionArgs args("PADR", argc, argv, result);
+    std::string_view text;
+    int64_t len = 0;
+    if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
+    std::string out(text.substr(0, size_t(len)));
+    out.resize(size_t(len), ' ');
+    *result = ItemAccess::adoptString(std::move(out));
+  });
 }
 
 extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("STRZERO", argc, argv, result);
-  double value = 0;
-  int64_t len = 0, dec = 0;
-  if (!args.loaded() || !args.number(1, &value) || !args.count(2, kMaxResult, &len) ||
-      !args.optionalCount(3, 0, kMaxResult, &dec)) {
-    return;
-  }
-  *result = Item::string(strZero(args.at(1), len, dec));
+  atBoundary([&] {
+    FunctionArgs args("STRZERO", argc, argv, result);
+    double value = 0;
+    int64_t len = 0, dec = 0;
+    if (!args.loaded() || !args.number(1, &value) || !args.count(2, kMaxResult, &len) ||
+        !args.optionalCount(3, 0, kMaxResult, &dec)) {
+      return;
+    }
+    *result = Item::string(strZero(args.at(1), len, dec));
+  });
 }
 
 extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("STRTRAN", argc, argv, result);
-  std::string_view text, search, replace;
-  if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
-      !args.string(3, &replace)) {
-    return;
-  }
-  if (search.empty()) {
-    *result = args.at(1);
-    return;
-  }
-  size_t hits = 0;
-  for (size_t at = text.find(search); at != text.npos; at = text.find(search, at + search.size())) {
-    ++hits;
-  }
-  if (hits == 0) {  // nothing to replace: the text itself, without a copy
-    *result = args.at(1);
-    return;
-  }
-  double size = double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
-  if (size > double(kMaxResult)) {
-    args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
-                                  std::to_string(kMaxResult) + " bytes");
-    return;
-  }
-  std::string out;
-  out.reserve(size_t(size));
-  size_t from = 0;
-  for (size_t at = text.find(search); at != text.npos; at = text.find(search, from)) {
-    out.append(text, from, at - from).append(replace);
-    from = at + search.size();
-  }
-  out.append(text, from);
-  *result = Item::string(std::move(out));
+  atBoundary([&] {
+    FunctionArgs args("STRTRAN", argc, argv, result);
+    std::string_view text, search, replace;
+    if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
+        !args.string(3, &replace)) {
+      return;
+    }
+    if (search.empty()) {
+      *result = args.at(1);
+      return;
+    }
+    size_t hits = 0;
+    for (size_t at = text.find(search); at != text.npos; at = text.find(search, at + search.size())) {
+      ++hits;
+    }
+    if (hits == 0) {  // nothing to replace: the text itself, without a copy
+      *result = args.at(1);
+      return;
+    }
+    double size = double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
+    if (size > double(kMaxResult)) {
+      args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
+                                    std::to_string(kMaxResult) + " bytes");
+      return;
+    }
+    std::string out;
+    out.reserve(size_t(size));
+    size_t from = 0;
+    for (size_t at = text.find(search); at != text.npos; at = text.find(search, from)) {
+      out.append(text, from, at - from).append(replace);
+      from = at + search.size();
+    }
+    out.append(text, from);
+    *result = ItemAccess::adoptString(std::move(out));
+  });
 }
 
 extern "C" void LEN(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("LEN", argc, argv, result);
-  if (!args.loaded()) return;
-  const Item& a = args.at(1);
-  if (a.isString()) {
-    *result = Item::integer(int64_t(a.str().size()));
-  } else if (a.isArray()) {
-    *result = Item::integer(int64_t(a.arrayData()->elements.size()));
-  } else {
-    args.wrongKind(1, "a string or an array");
-  }
+  atBoundary([&] {
+    FunctionArgs args("LEN", argc, argv, result);
+    if (!args.loaded()) return;
+    const Item& a = args.at(1);
+    if (a.isString()) {
+      *result = Item::integer(int64_t(a.str().size()));
+    } else if (a.isArray()) {
+      *result = Item::integer(int64_t(a.arrayData()->elements.size()));
+    } else {
+      args.wrongKind(1, "a string or an array");
+    }
+  });
 }
 
 extern "C" void EMPTY(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("EMPTY", argc, argv, result);
-  if (!args.loaded()) return;
-  *result = Item::logical(isEmpty(args.at(1)));
+  atBoundary([&] {
+    FunctionArgs args("EMPTY", argc, argv, result);
+    if (!args.loaded()) return;
+    *result = Item::logical(isEmpty(args.at(1)));
+  });
 }
 
 extern "C" void CHR(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("CHR", argc, argv, result);
-  int64_t code = 0;
-  if (!args.loaded() || !args.count(1, 255, &code)) return;
-  char byte = char(static_cast<unsigned char>(code));
-  *result = Item::string(std::string_view(&byte, 1));
+  atBoundary([&] {
+    FunctionArgs args("CHR", argc, argv, result);
+    int64_t code = 0;
+    if (!args.loaded() || !args.count(1, 255, &code)) return;
+    char byte = char(static_cast<unsigned char>(code));
+    *result = Item::string(std::string_view(&byte, 1));
+  });
 }
 
 extern "C" void ACREATE(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("ACREATE", argc, argv, result);
-  if (!args.loaded()) return;
-  std::vector<Item> elements;
-  elements.reserve(size_t(args.count()));
-  for (int i = 1; i <= args.count(); ++i) elements.push_back(args.at(i));
-  *result = Item::array(std::move(elements));
+  atBoundary([&] {
+    FunctionArgs args("ACREATE", argc, argv, result);
+    if (!args.loaded()) return;
+    std::vector<Item> elements;
+    elements.reserve(size_t(args.count()));
+    for (int i = 1; i <= args.count(); ++i) elements.push_back(args.at(i));
+    *result = ItemAccess::array(std::move(elements));
+  });
 }
 
 }  // namespace hostrt

@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 Item str(std::string_view s) { return Item::string(s); }
 Item num(int64_t n) { return Item::integer(n); }
 
-int64_t lastError() { return Call(FERROR)().asInteger(); }
+int64_t lastError() { return call(FERROR)().asInteger(); }
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -56,7 +56,7 @@ class FilesWin32Test : public ::testing::Test {
   std::string name(const std::string& file) const { return dir_ + "\\" + file; }
 
   int64_t create(const std::string& file, int64_t attr = 0) {
-    return Call(FCREATE)(str(name(file)), num(attr)).asInteger();
+    return call(FCREATE)(str(name(file)), num(attr)).asInteger();
   }
 
   std::string dir_;
@@ -67,29 +67,29 @@ TEST_F(FilesWin32Test, BytesAreWrittenUnchanged) {
   int64_t h = create("out.txt");
   ASSERT_GT(h, 0) << lastError();
   EXPECT_EQ(lastError(), 0);
-  EXPECT_EQ(Call(FWRITE)(num(h), str(content)).asInteger(), int64_t(content.size()));
-  EXPECT_EQ(Call(FWRITE)(num(h), str("abcdef"), num(3)).asInteger(), 3);
-  EXPECT_EQ(Call(FWRITE)(num(h), str("xy"), num(10)).asInteger(), 2);
+  EXPECT_EQ(call(FWRITE)(num(h), str(content)).asInteger(), int64_t(content.size()));
+  EXPECT_EQ(call(FWRITE)(num(h), str("abcdef"), num(3)).asInteger(), 3);
+  EXPECT_EQ(call(FWRITE)(num(h), str("xy"), num(10)).asInteger(), 2);
   EXPECT_EQ(lastError(), 0);
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
   EXPECT_EQ(readFile(name("out.txt")), content + "abcxy");
 }
 
 TEST_F(FilesWin32Test, TemporaryFileReplacesAnOpenedTargetOnCommit) {
   std::ofstream(name("order.txt"), std::ios::binary) << "earlier";
-  int64_t h = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  int64_t h = call(FCREATETEMP)(str(name("order.txt"))).asInteger();
   ASSERT_GT(h, 0) << lastError();
-  EXPECT_EQ(Call(FWRITE)(num(h), str("whole\r\n\n")).asInteger(), 8);
+  EXPECT_EQ(call(FWRITE)(num(h), str("whole\r\n\n")).asInteger(), 8);
   EXPECT_EQ(readFile(name("order.txt")), "earlier");
-  EXPECT_TRUE(Call(FCOMMIT)(num(h)).asLogical()) << lastError();
+  EXPECT_TRUE(call(FCOMMIT)(num(h)).asLogical()) << lastError();
   EXPECT_EQ(readFile(name("order.txt")), "whole\r\n\n");
-  int64_t dropped = Call(FCREATETEMP)(str(name("order.txt"))).asInteger();
+  int64_t dropped = call(FCREATETEMP)(str(name("order.txt"))).asInteger();
   ASSERT_GT(dropped, 0);
-  EXPECT_TRUE(Call(FCLOSE)(num(dropped)).asLogical());
+  EXPECT_TRUE(call(FCLOSE)(num(dropped)).asLogical());
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);  // the temporary files are gone
-  EXPECT_EQ(Call(FCREATETEMP)(str(name("missing\\order.txt"))).asInteger(), -1);
+  EXPECT_EQ(call(FCREATETEMP)(str(name("missing\\order.txt"))).asInteger(), -1);
   EXPECT_EQ(lastError(), ERROR_PATH_NOT_FOUND);
 }
 
@@ -97,13 +97,13 @@ TEST_F(FilesWin32Test, CreateReplacesAnExistingFileAndEraseRemovesIt) {
   std::ofstream(name("old.txt"), std::ios::binary) << "previous, longer content";
   int64_t h = create("old.txt");
   ASSERT_GT(h, 0);
-  (void)Call(FWRITE)(num(h), str("new"));
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+  (void)call(FWRITE)(num(h), str("new"));
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
   EXPECT_EQ(readFile(name("old.txt")), "new");
 
   // Slashes and backslashes alike, as the system takes them.
   std::string mixed = dir_ + "/old.txt";
-  EXPECT_EQ(Call(FERASE)(str(mixed)).asInteger(), 0);
+  EXPECT_EQ(call(FERASE)(str(mixed)).asInteger(), 0);
   EXPECT_EQ(lastError(), 0);
   EXPECT_FALSE(fs::exists(name("old.txt")));
 }
@@ -119,17 +119,17 @@ TEST_F(FilesWin32Test, FailuresReportTheWin32Error) {
       {"create in a missing folder", [&] { return create("missing\\velmoran.txt"); }, -1,
        ERROR_PATH_NOT_FOUND},
       {"create with a NUL in the name",
-       [&] { return Call(FCREATE)(str(name("a\0b"s)), num(0)).asInteger(); }, -1,
+       [&] { return call(FCREATE)(str(name("a\0b"s)), num(0)).asInteger(); }, -1,
        ERROR_INVALID_NAME},
-      {"erase a missing file", [&] { return Call(FERASE)(str(name("none.txt"))).asInteger(); },
+      {"erase a missing file", [&] { return call(FERASE)(str(name("none.txt"))).asInteger(); },
        -1, ERROR_FILE_NOT_FOUND},
       {"erase with a NUL in the name",
-       [&] { return Call(FERASE)(str(name("a\0b"s))).asInteger(); }, -1, ERROR_INVALID_NAME},
-      {"write to no handle", [] { return Call(FWRITE)(num(999999), str("lost")).asInteger(); },
+       [&] { return call(FERASE)(str(name("a\0b"s))).asInteger(); }, -1, ERROR_INVALID_NAME},
+      {"write to no handle", [] { return call(FWRITE)(num(999999), str("lost")).asInteger(); },
        0, ERROR_INVALID_HANDLE},
-      {"close no handle", [] { return int64_t(Call(FCLOSE)(num(0)).asLogical()); }, 0,
+      {"close no handle", [] { return int64_t(call(FCLOSE)(num(0)).asLogical()); }, 0,
        ERROR_INVALID_HANDLE},
-      {"write to a fraction", [] { return Call(FWRITE)(Item::real(1.5), str("x")).asInteger(); },
+      {"write to a fraction", [] { return call(FWRITE)(Item::real(1.5), str("x")).asInteger(); },
        0, ERROR_INVALID_HANDLE},
   };
   for (const Case& c : cases) {
@@ -141,8 +141,8 @@ TEST_F(FilesWin32Test, FailuresReportTheWin32Error) {
   int64_t h = create("ok.txt");  // a success clears the error
   EXPECT_GT(h, 0);
   EXPECT_EQ(lastError(), 0);
-  EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
-  EXPECT_FALSE(Call(FCLOSE)(num(h)).asLogical());  // not twice
+  EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
+  EXPECT_FALSE(call(FCLOSE)(num(h)).asLogical());  // not twice
   EXPECT_EQ(lastError(), ERROR_INVALID_HANDLE);
 }
 
@@ -158,8 +158,8 @@ TEST_F(FilesWin32Test, AttributeBitsBecomeFileAttributes) {
     std::string file = "attr" + std::to_string(c.attr) + ".txt";
     int64_t h = create(file, c.attr);
     ASSERT_GT(h, 0) << lastError();
-    (void)Call(FWRITE)(num(h), str("kept"));
-    EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+    (void)call(FWRITE)(num(h), str("kept"));
+    EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
     EXPECT_EQ(GetFileAttributesA(name(file).c_str()) & kChecked, c.set);
     EXPECT_EQ(readFile(name(file)), "kept");
   }
@@ -170,7 +170,7 @@ TEST_F(FilesWin32Test, ErrorIsPerThread) {
   int64_t fresh = -1, after = -1;
   std::thread([&] {
     fresh = lastError();
-    (void)Call(FCLOSE)(num(999999));
+    (void)call(FCLOSE)(num(999999));
     after = lastError();
   }).join();
   EXPECT_EQ(fresh, 0);
@@ -198,12 +198,12 @@ TEST_F(FilesWin32Test, NamesAreReadInTheApplicationsCodePage) {
     const fs::path folder = fs::path(dir_) / c.folder;
     fs::create_directories(folder);
     std::string file = name(c.name + "\\velmoran.txt");
-    int64_t h = Call(FCREATE)(str(file), num(0)).asInteger();
+    int64_t h = call(FCREATE)(str(file), num(0)).asInteger();
     ASSERT_GT(h, 0) << lastError();
-    (void)Call(FWRITE)(num(h), str("ORDDTL"));
-    EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+    (void)call(FWRITE)(num(h), str("ORDDTL"));
+    EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
     EXPECT_EQ(readFile(folder / "velmoran.txt"), "ORDDTL");
-    EXPECT_EQ(Call(FERASE)(str(file)).asInteger(), 0);
+    EXPECT_EQ(call(FERASE)(str(file)).asInteger(), 0);
     EXPECT_FALSE(fs::exists(folder / "velmoran.txt"));
   }
   // Bytes that are no text in the code page name no file.
@@ -226,12 +226,12 @@ TEST_F(FilesWin32Test, PathsLongerThanMaxPathAreReached) {
   for (const std::string& file : {base + "\\velmoran.txt", base + "\\.\\..\\" +
                                       velmoran::testing::narrow(fs::path(folder).filename().wstring(), 1252) +
                                       "/velmoran.txt"}) {
-    int64_t h = Call(FCREATE)(str(file), num(0)).asInteger();
+    int64_t h = call(FCREATE)(str(file), num(0)).asInteger();
     ASSERT_GT(h, 0) << lastError();
-    (void)Call(FWRITE)(num(h), str("long"));
-    EXPECT_TRUE(Call(FCLOSE)(num(h)).asLogical());
+    (void)call(FWRITE)(num(h), str("long"));
+    EXPECT_TRUE(call(FCLOSE)(num(h)).asLogical());
     EXPECT_EQ(readFile(fs::path(L"\\\\?\\" + folder) / "velmoran.txt"), "long");
-    EXPECT_EQ(Call(FERASE)(str(file)).asInteger(), 0) << lastError();
+    EXPECT_EQ(call(FERASE)(str(file)).asInteger(), 0) << lastError();
   }
   // The tree is too deep for the ordinary removal in TearDown.
   for (std::wstring f = folder; f.size() > fs::path(dir_).wstring().size();

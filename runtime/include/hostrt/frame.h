@@ -6,66 +6,61 @@
 // procedure and line was executing when an error is raised, and which class's
 // code is running when an internal member or method is used.
 //
+// The rule for method bodies: construct the MethodFrame before any other
+// runtime call. rtFrameEnter takes the method that rtSend is dispatching from
+// the thread's dispatch slot, and the next send (or anything that sends, such
+// as an operation whose error handler runs code) overwrites that slot; a frame
+// entered after it would run as the wrong method's code, with the wrong
+// class's access to internal members and methods.
+//
 // MethodFrame is the C++ form of a method's frame: its constructor enters the
 // frame and binds the parameters (slot 0 the receiver, slot i the i-th
 // parameter, nil for every parameter the caller did not pass); a class-level
 // method's receiver becomes the receiver's class object. A method declares at
 // most kMaxSlots - 1 parameters; declaring more, or asking param(i) for a slot
 // the frame does not have, is a runtime error (a resuming handler's value then
-// stands for the parameter). Its destructor unlinks
-// the record on every path, the unwinding of a runtime error included, and the
-// method's locals, being C++ objects, are released with it.
+// stands for the parameter). Its destructor unlinks the record on every path,
+// the unwinding of a runtime error included, and the method's locals, being
+// C++ objects, are released with it. Both frames are inline code over the C
+// operations of hostrt/hostrt.h.
 //
 // Thread safety: each thread has its own frame stack.
 #pragma once
 
-#include "hostrt/export.h"
+#include <string>
+
+#include "hostrt/error.h"
+#include "hostrt/hostrt.h"
 #include "hostrt/item.h"
-#include "hostrt/ops.h"
+#include "hostrt/where.h"
 
 namespace hostrt {
 
-class Class;
-
 // Frame kinds.
-constexpr int kFrameClassFunction = 0;
-constexpr int kFrameInstanceMethod = 1;
-constexpr int kFrameClassMethod = 0x401;
+constexpr int kFrameClassFunction = RT_FRAME_CLASS_FUNCTION;
+constexpr int kFrameInstanceMethod = RT_FRAME_INSTANCE_METHOD;
+constexpr int kFrameClassMethod = RT_FRAME_CLASS_METHOD;
 
-struct Frame {
-  int kind = 0;                   // kFrameClassFunction, kFrameInstanceMethod or kFrameClassMethod
-  const char* procedure = "";     // "@VELMORANORDER@I@SEND", or a class function's public name
-  int line = 0;                   // line of the statement being executed
-  const void* context = nullptr;  // call context the runtime passed in (the method being run)
-  const Class* owner = nullptr;   // class whose code runs in this frame, null for none
-  Frame* previous = nullptr;      // the next frame out on this thread
-};
+using Frame = RtFrame;
 
-extern "C" {
-// Links the record as the innermost frame of this thread. Its context and
-// owner are taken from the call the runtime is dispatching.
-HOSTRT_API void rtFrameEnter(Frame* frame);
-// Unlinks the record; it must be the innermost one.
-HOSTRT_API void rtFrameExit(Frame* frame);
-// The innermost frame of this thread, or null.
-HOSTRT_API Frame* rtCurrentFrame();
-// Binds the parameters: fills `slots` with count pointers, slot 0 the
-// receiver, then the arguments passed, then `nil` for each one missing.
-HOSTRT_API void rtBindParameters(const Item** slots, int count, int argc, const Item* argv,
-                                 const Item* nil);
-// Writes a method's return value.
-HOSTRT_API void rtReturnItem(Item* result, const Item* value);
-HOSTRT_API void rtReturnNil(Item* result);
-}
-
-class HOSTRT_API MethodFrame {
+class MethodFrame {
  public:
   static constexpr int kMaxSlots = 8;
 
   // kind: kFrameInstanceMethod or kFrameClassMethod. params: declared parameters.
   MethodFrame(int kind, const char* procedure, int params, int argc, const Item* argv,
-              Where where = Where::current());
-  ~MethodFrame();
+              Where where = Where::current())
+      : record_{kind, procedure, int(where.line()), nullptr, nullptr, nullptr},
+        passed_(argc > 0 ? argc - 1 : 0) {
+    rtFrameEnter(&record_);
+    try {
+      bind(params, argc, argv);
+    } catch (...) {
+      rtFrameExit(&record_);  // no destructor runs for a constructor that throws
+      throw;
+    }
+  }
+  ~MethodFrame() { rtFrameExit(&record_); }
   MethodFrame(const MethodFrame&) = delete;
   MethodFrame& operator=(const MethodFrame&) = delete;
 
@@ -79,8 +74,30 @@ class HOSTRT_API MethodFrame {
   int passed() const { return passed_; }
 
  private:
-  const Item& slotError(int i) const;
-  void bind(int params, int argc, const Item* argv);
+  const Item& slotError(int i) const {
+    resumed_ = raiseError(kErrorArgument,
+                          "parameter " + std::to_string(i) + " is beyond the frame's " +
+                              std::to_string(kMaxSlots - 1) + " parameters",
+                          "param");
+    return resumed_;
+  }
+  void bind(int params, int argc, const Item* argv) {
+    for (const Item*& slot : slots_) slot = &nil_;
+    int count = params + 1;
+    if (params < 0 || count > kMaxSlots) {
+      raiseError(kErrorArgument,
+                 "a method frame holds at most " + std::to_string(kMaxSlots - 1) +
+                     " parameters, not " + std::to_string(params),
+                 "method frame");
+      count = params < 0 ? 1 : kMaxSlots;
+    }
+    rtBindParameters(slots_, count, argc, argv, &nil_);
+    if (record_.kind == kFrameClassMethod && self().isObject()) {
+      rtReturnObject(&classSelf_, rtClassOf(&self()));
+      checkUnwind();
+      slots_[0] = &classSelf_;
+    }
+  }
 
   Frame record_;                  // the frame record linked into this thread's stack
   Item nil_;                      // the nil that missing parameters refer to
@@ -91,10 +108,13 @@ class HOSTRT_API MethodFrame {
 };
 
 // A class function's frame: entered in the constructor, unlinked in the destructor.
-class HOSTRT_API FunctionFrame {
+class FunctionFrame {
  public:
-  FunctionFrame(const char* publicName, int line);
-  ~FunctionFrame();
+  FunctionFrame(const char* publicName, int line)
+      : record_{kFrameClassFunction, publicName, line, nullptr, nullptr, nullptr} {
+    rtFrameEnter(&record_);
+  }
+  ~FunctionFrame() { rtFrameExit(&record_); }
   FunctionFrame(const FunctionFrame&) = delete;
   FunctionFrame& operator=(const FunctionFrame&) = delete;
 

@@ -4,31 +4,65 @@
 // internal members and call internal methods, which the application path
 // (embed.h) refuses. The privilege covers only the one access made by the
 // call itself, not what the called method does in turn. Never use them to
-// drive a plug-in as an application would.
+// drive a plug-in as an application would. Inline C++ forms of the
+// rtInspect... entry points of hostrt/hostrt.h.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "hostrt/export.h"
+#include "hostrt/embed.h"
+#include "hostrt/error.h"
+#include "hostrt/hostrt.h"
 #include "hostrt/item.h"
 
 namespace hostrt::inspect {
 
-HOSTRT_API Item send(const Item& receiver, std::string_view message,
-                     std::initializer_list<Item> args = {});
-HOSTRT_API Item getMember(const Item& object, std::string_view member);
-HOSTRT_API void setMember(const Item& object, std::string_view member, const Item& value);
+inline Item send(const Item& receiver, std::string_view message,
+                 std::initializer_list<Item> args = {}) {
+  std::vector<Item> argv = embed::detail::withReceiver(receiver, args);
+  Item result;
+  rtInspectSend(&result, std::string(message).c_str(), int(argv.size()), argv.data());
+  checkUnwind();
+  return result;
+}
+inline Item getMember(const Item& object, std::string_view member) {
+  Item result;
+  rtInspectGetMember(&result, &object, std::string(member).c_str());
+  checkUnwind();
+  return result;
+}
+inline void setMember(const Item& object, std::string_view member, const Item& value) {
+  rtInspectSetMember(&object, std::string(member).c_str(), &value);
+  checkUnwind();
+}
 
 // The registry flags of a class's own member or method, 0 when it has none.
-HOSTRT_API unsigned memberFlags(const Item& classObject, std::string_view member);
-HOSTRT_API unsigned methodFlags(const Item& classObject, std::string_view method);
-// A class's own member and method names in declaration order.
-HOSTRT_API std::string memberNames(const Item& classObject);  // "a,b,c"
-HOSTRT_API std::string methodNames(const Item& classObject);
+inline unsigned memberFlags(const Item& classObject, std::string_view member) {
+  return rtInspectMemberFlags(&classObject, std::string(member).c_str());
+}
+inline unsigned methodFlags(const Item& classObject, std::string_view method) {
+  return rtInspectMethodFlags(&classObject, std::string(method).c_str());
+}
+// A class's own member and method names in declaration order: "a,b,c".
+inline std::string memberNames(const Item& classObject) {
+  Item names;
+  rtInspectMemberNames(&names, &classObject);
+  checkUnwind();
+  return embed::detail::text(names);
+}
+inline std::string methodNames(const Item& classObject) {
+  Item names;
+  rtInspectMethodNames(&names, &classObject);
+  checkUnwind();
+  return embed::detail::text(names);
+}
 
 // Makes the next method definition of the named class fail with a runtime error.
-HOSTRT_API void failNextMethodDefinition(const std::string& className);
+inline void failNextMethodDefinition(const std::string& className) {
+  rtInspectFailNextMethodDefinition(className.c_str());
+}
 
 }  // namespace hostrt::inspect

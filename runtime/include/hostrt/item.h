@@ -21,12 +21,15 @@
 // is not shared grows it geometrically, so building a text by many appends is
 // linear in its length.
 //
+// The item's layout is the C struct RtItemData of hostrt/hostrt.h; every
+// operation that needs the runtime goes through the C interface there, and an
+// unwinding runtime error comes back as RuntimeError (hostrt/error.h).
+//
 // Thread safety: an Item is not synchronised; share one between threads only
 // read-only. The reference counts of shared buffers are atomic, so two threads
 // may hold copies of the same string, array or object.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,57 +38,38 @@
 #include <utility>
 #include <vector>
 
-#include "hostrt/export.h"
+#include "hostrt/hostrt.h"
 
 namespace hostrt {
 
 enum class Kind : uint8_t {
-  Nil,
-  Logical,
-  Integer,
-  Float,
-  StringRef,     // string held by pointer: static bytes or a shared heap buffer
-  StringInline,  // short string held inside the item
-  Array,
-  Object,
+  Nil = RT_NIL,
+  Logical = RT_LOGICAL,
+  Integer = RT_INTEGER,
+  Float = RT_FLOAT,
+  StringRef = RT_STRING_REF,        // string held by pointer: static bytes or a shared heap buffer
+  StringInline = RT_STRING_INLINE,  // short string held inside the item
+  Array = RT_ARRAY,
+  Object = RT_OBJECT,
 };
-constexpr int kKindCount = 8;
+constexpr int kKindCount = RT_KIND_COUNT;
 
-class Item;
 struct Object;
+struct ArrayData;     // the runtime's array storage
+struct StringBuffer;  // the runtime's heap string storage
 
-// The operation table of one kind. The runtime exports one per kind.
-struct ItemOps {
-  Kind kind;         // the kind this table serves
-  const char* name;  // the kind's name in error messages ("string", "array", ...)
-  void (*retain)(const Item& item);  // take one more reference to the item's storage
-  void (*release)(Item& item);       // drop the item's reference to its storage
-};
+using ItemOps = RtItemOps;
 
-extern "C" {
-// The operation tables, one per kind, indexed by Kind.
-HOSTRT_API extern const ItemOps rtItemOps[kKindCount];
-}
-
-// Heap storage of a string held by pointer.
-struct StringBuffer {
-  std::atomic<int32_t> refs{1};  // number of items sharing this buffer
-  std::string bytes;             // the string's bytes, NUL bytes allowed
-};
-
-// Storage of an array; arrays are shared by reference, never copied implicitly.
-struct ArrayData {
-  std::atomic<int32_t> refs{1};  // number of items sharing this array
-  std::vector<Item> elements;    // element 1 is elements[0]
-};
+// Turns an unwind under way on this thread into a RuntimeError (error.h).
+inline void checkUnwind();
 
 // Marks the constexpr constructors that build literal items for static data.
 struct LiteralTag {};
 inline constexpr LiteralTag kLiteral{};
 
-class HOSTRT_API Item {
+class Item {
  public:
-  static constexpr size_t kInlineCapacity = 23;
+  static constexpr size_t kInlineCapacity = RT_INLINE_CAPACITY;
 
   Item() noexcept : kind_(Kind::Nil), loaded_(true), u_() {}  // nil
   Item(const Item& other) : kind_(other.kind_), loaded_(other.loaded_), u_(other.u_) {
@@ -136,19 +120,50 @@ class HOSTRT_API Item {
     }
   }
 
-  static Item logical(bool value);
-  static Item integer(int64_t value);
-  static Item real(double value);
-  static Item string(std::string_view bytes);
-  static Item string(std::string&& bytes);
+  static Item logical(bool value) {
+    Item item;
+    item.kind_ = Kind::Logical;
+    item.u_.logical = value;
+    return item;
+  }
+  static Item integer(int64_t value) {
+    Item item;
+    item.kind_ = Kind::Integer;
+    item.u_.integer = value;
+    return item;
+  }
+  static Item real(double value) {
+    Item item;
+    item.kind_ = Kind::Float;
+    item.u_.real = value;
+    return item;
+  }
+  static Item string(std::string_view bytes) {
+    Item item;
+    if (bytes.size() <= kInlineCapacity) {
+      item.kind_ = Kind::StringInline;
+      item.u_.inl = {};
+      if (!bytes.empty()) std::memcpy(item.u_.inl.bytes, bytes.data(), bytes.size());
+      item.u_.inl.len = uint8_t(bytes.size());
+      return item;
+    }
+    rtNewString(&item, bytes.data(), bytes.size());
+    checkUnwind();
+    return item;
+  }
+  static Item string(const std::string& bytes) { return string(std::string_view(bytes)); }
   static Item string(const char* bytes) { return string(std::string_view(bytes)); }
-  static Item array(std::vector<Item> elements);
-  static Item object(Object* object);  // takes one more reference to the object
+  static Item array(const std::vector<Item>& elements) {
+    Item item;
+    rtNewArray(&item, int(elements.size()), elements.data());
+    checkUnwind();
+    return item;
+  }
 
   Kind kind() const { return kind_; }
   const ItemOps* ops() const { return loaded_ ? &rtItemOps[int(kind_)] : nullptr; }
   bool hasOps() const { return loaded_; }
-  const char* kindName() const;
+  const char* kindName() const { return rtItemOps[int(kind_)].name; }
 
   bool isNil() const { return kind_ == Kind::Nil; }
   bool isLogical() const { return kind_ == Kind::Logical; }
@@ -162,16 +177,25 @@ class HOSTRT_API Item {
   bool asLogical() const { return u_.logical; }
   int64_t asInteger() const { return u_.integer; }
   double asNumber() const { return kind_ == Kind::Integer ? double(u_.integer) : u_.real; }
-  std::string_view str() const;
+  std::string_view str() const {
+    if (kind_ == Kind::StringInline) return {u_.inl.bytes, u_.inl.len};
+    if (!u_.ref.owner) return {u_.ref.ptr, u_.ref.len};
+    size_t len = 0;
+    const char* bytes = rtStringBytes(this, &len);
+    return {bytes, len};
+  }
   ArrayData* arrayData() const { return u_.array; }
   Object* object() const { return u_.object; }
 
   // Appends the bytes to this string in place (amortised constant time when the
   // buffer is not shared). The item must be a string.
-  void appendBytes(std::string_view tail);
+  void appendBytes(std::string_view tail) {
+    rtAppendBytes(this, tail.data(), tail.size());
+    checkUnwind();
+  }
 
   // Gives a literal item the operation table of its kind (see rtInitLiteral).
-  void initLiteral();
+  void initLiteral() { loaded_ = true; }
 
  private:
   friend struct ItemAccess;
@@ -201,10 +225,10 @@ class HOSTRT_API Item {
     return kind_ == Kind::StringRef || kind_ == Kind::Array || kind_ == Kind::Object;
   }
   void release() noexcept {
-    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(*this);
+    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(this);
   }
   void retain() const {
-    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].retain(*this);
+    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].retain(this);
   }
   void swapWith(Item& other) noexcept {
     std::swap(loaded_, other.loaded_);
@@ -215,17 +239,20 @@ class HOSTRT_API Item {
     loaded_ = true;
     kind_ = Kind::Nil;
   }
-  void checkOps() const;
+  void checkOps() const {
+    rtNotLoaded("copy");
+    checkUnwind();
+  }
 
   Kind kind_;           // the kind, known even before the table is given
   bool loaded_;         // has its kind's operation table; false for a literal not yet loaded
   Payload u_;           // the value
 };
 
-extern "C" {
-
-// Gives a literal item its kind's operation table; the load handler calls it.
-HOSTRT_API void rtInitLiteral(Item* item);
-}
+// The C interface reads and writes items as RtItemData.
+static_assert(sizeof(Item) == sizeof(RtItemData) && alignof(Item) == alignof(RtItemData),
+              "Item has the layout of RtItemData");
 
 }  // namespace hostrt
+
+#include "hostrt/error.h"

@@ -25,28 +25,20 @@
 // byte-wise.
 //
 // Thread safety: module operations are serialised by an internal mutex.
+//
+// The operations, with C linkage, are in hostrt/hostrt.h: the version marker
+// rtRequireVersion_2_00 that a library calls first (the runtime answers its
+// version), rtModuleInsert, rtModuleRemove, and rtModuleCount / rtModuleAt
+// (the number of modules inserted and the record of the i-th, from 0).
 #pragma once
 
 #include <cstdint>
 
-#include "hostrt/export.h"
+#include "hostrt/hostrt.h"
 
 namespace hostrt {
 
-struct ModuleRecord {
-  uintptr_t words[12];  // as listed above, word 1 first
-};
-
-using LoadHandler = int (*)(uint32_t);
-
-extern "C" {
-// The version marker a library calls first; the runtime answers its version.
-HOSTRT_API int rtRequireVersion_2_00();
-HOSTRT_API int rtModuleInsert(const ModuleRecord* record);
-HOSTRT_API int rtModuleRemove(const ModuleRecord* record);
-// Number of modules currently inserted, and the record of the i-th (from 0).
-HOSTRT_API int rtModuleCount();
-HOSTRT_API const ModuleRecord* rtModuleAt(int index);
-}
+using ModuleRecord = RtModuleRecord;  // words as listed above, word 1 first
+using LoadHandler = RtLoadHandler;
 
 }  // namespace hostrt

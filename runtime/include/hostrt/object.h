@@ -24,6 +24,8 @@
 // A class object reaches its superclass part through a member named after the
 // superclass.
 //
+// These are the C++ forms of the C operations in hostrt/hostrt.h.
+//
 // Thread safety: rtClassLock is a recursive process-wide lock that serialises
 // class creation; the thread that holds it may take it again. The definition
 // of a registered class is immutable. A class-level member, though, is one
@@ -37,26 +39,30 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
+#include "hostrt/error.h"
 #include "hostrt/export.h"
 #include "hostrt/functions.h"
+#include "hostrt/hostrt.h"
 #include "hostrt/item.h"
 #include "hostrt/ops.h"
+#include "hostrt/where.h"
 
 namespace hostrt {
 
-class Class;
 struct Object;
 
 // Registry flags.
-constexpr uint32_t kAccessInternal = 0x1;
-constexpr uint32_t kAccessPublic = 0x3;
-constexpr uint32_t kMethodClassLevel = 0x20;
-constexpr uint32_t kMethodAbstract = 0x80;
-constexpr uint32_t kMemberFlag = 0x100;
-constexpr uint32_t kMemberClassLevel = 0x200;
+constexpr uint32_t kAccessInternal = RT_ACCESS_INTERNAL;
+constexpr uint32_t kAccessPublic = RT_ACCESS_PUBLIC;
+constexpr uint32_t kMethodClassLevel = RT_METHOD_CLASS_LEVEL;
+constexpr uint32_t kMethodAbstract = RT_METHOD_ABSTRACT;
+constexpr uint32_t kMemberFlag = RT_MEMBER;
+constexpr uint32_t kMemberClassLevel = RT_MEMBER_CLASS_LEVEL;
 
 constexpr uint32_t kPublicMember = 0x133;
 constexpr uint32_t kInternalMember = 0x131;
@@ -67,60 +73,80 @@ constexpr uint32_t kPublicClassMethod = 0x23;
 constexpr uint32_t kInternalClassMethod = 0x21;
 constexpr uint32_t kAbstractMethod = 0x83;
 
+// The symbol of a name, case-folded; equal for names that differ only in case.
+inline uint32_t internName(std::string_view name) {
+  return rtInternName(name.data(), name.size());
+}
+
 // A member or method name with its interned symbol, computed on first use.
-class HOSTRT_API Name {
+// Its layout is the C struct RtName: the text, then the symbol (0 until known).
+class Name {
  public:
   constexpr explicit Name(const char* text) : text_(text), symbol_(0) {}
   const char* text() const { return text_; }
-  uint32_t symbol() const;
+  uint32_t symbol() const {
+    std::atomic_ref<uint32_t> cached(symbol_);
+    uint32_t s = cached.load(std::memory_order_relaxed);
+    if (s == 0) {
+      s = rtInternName(text_, std::strlen(text_));
+      cached.store(s, std::memory_order_relaxed);
+    }
+    return s;
+  }
 
  private:
-  const char* text_;                        // the name as written
-  mutable std::atomic<uint32_t> symbol_;    // interned symbol, 0 until first use
+  const char* text_;         // the name as written
+  mutable uint32_t symbol_;  // interned symbol, 0 until first use
 };
 
-// The symbol of a name, case-folded; equal for names that differ only in case.
-HOSTRT_API uint32_t internName(std::string_view name);
-
-extern "C" {
-// Class registry.
-HOSTRT_API void rtClassLock();
-HOSTRT_API void rtClassUnlock();
-HOSTRT_API Class* rtFindClass(const char* name);
-// Creates an unregistered class. supers: superCount classes as rtClassOf returns them.
-HOSTRT_API Class* rtCreateClass(const char* name, int instanceMembers, int allMembers,
-                                int methods, int superCount, Class* const* supers, int, int,
-                                int);
-HOSTRT_API void rtDefineMember(Class* cls, const char* name, uint32_t flags);
-HOSTRT_API void rtDefineMethod(Class* cls, const char* name, RtFunction impl, uint32_t flags);
-HOSTRT_API void rtEndClassDefinition(Class* cls);
-HOSTRT_API void rtRegisterClass(Class* cls);
-HOSTRT_API void rtCallInitClass(Class* cls);
-HOSTRT_API void rtReturnObject(Item* result, Class* cls);
-
-// Objects.
-HOSTRT_API void rtSend(Item* result, const Name* message, int argc, const Item* argv);
-HOSTRT_API void rtGetMember(Item* result, const Item* object, const Name* member);
-HOSTRT_API void rtSetMember(const Item* object, const Name* member, const Item* value);
-HOSTRT_API Class* rtClassOf(const Item* object);
-HOSTRT_API Class* rtSelfClass();
-HOSTRT_API Item* rtNewNil();
-HOSTRT_API void rtRelease(Item* item);
-HOSTRT_API void rtNewInstance(Item* result, Class* cls, int argc, const Item* argv);
-// The class's registered name, as declared.
-HOSTRT_API const char* rtClassName(const Class* cls);
-}
+// Holds the class lock (rtClassLock) for its scope: a find-or-create runs
+// under it so that two threads never build the same class.
+class ClassLockGuard {
+ public:
+  ClassLockGuard() { rtClassLock(); }
+  ~ClassLockGuard() { rtClassUnlock(); }
+  ClassLockGuard(const ClassLockGuard&) = delete;
+  ClassLockGuard& operator=(const ClassLockGuard&) = delete;
+};
 
 // C++ forms that record the caller's line first.
-HOSTRT_API Item send(const Item& receiver, const Name& message,
-                     std::initializer_list<Item> args = {}, Where where = Where::current());
 // A send whose receiver and arguments are already laid out: argv[0] the
 // receiver, then the argc - 1 arguments.
-HOSTRT_API Item send(const Name& message, int argc, const Item* argv,
-                     Where where = Where::current());
-HOSTRT_API Item getMember(const Item& object, const Name& member,
-                          Where where = Where::current());
-HOSTRT_API void setMember(const Item& object, const Name& member, const Item& value,
-                          Where where = Where::current());
+inline Item send(const Name& message, int argc, const Item* argv,
+                 Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  Item result;
+  rtSend(&result, &message, argc, argv);
+  checkUnwind();
+  return result;
+}
+inline Item send(const Item& receiver, const Name& message,
+                 std::initializer_list<Item> args = {}, Where where = Where::current()) {
+  constexpr size_t kSmall = 8;
+  if (args.size() + 1 <= kSmall) {
+    Item argv[kSmall];
+    argv[0] = receiver;
+    size_t i = 1;
+    for (const Item& a : args) argv[i++] = a;
+    return send(message, int(args.size() + 1), argv, where);
+  }
+  std::vector<Item> argv;
+  argv.push_back(receiver);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return send(message, int(argv.size()), argv.data(), where);
+}
+inline Item getMember(const Item& object, const Name& member, Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  Item result;
+  rtGetMember(&result, &object, &member);
+  checkUnwind();
+  return result;
+}
+inline void setMember(const Item& object, const Name& member, const Item& value,
+                      Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  rtSetMember(&object, &member, &value);
+  checkUnwind();
+}
 
 }  // namespace hostrt

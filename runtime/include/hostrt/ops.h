@@ -7,66 +7,90 @@
 //
 // Each operation takes the caller's source location and records its line in
 // the innermost method frame first, so that an error names the statement that
-// failed.
+// failed. These are the C++ forms of the C operations in hostrt/hostrt.h.
 //
 // Thread safety: as for Item.
 #pragma once
 
-#include "hostrt/export.h"
+#include "hostrt/error.h"
+#include "hostrt/hostrt.h"
 #include "hostrt/item.h"
+#include "hostrt/where.h"
 
 namespace hostrt {
 
-// The caller's source line, taken where an operation is called: as a default
-// argument, Where::current() evaluates at the call site. (The compiler
-// built-in serves where std::source_location is not available.)
-class Where {
- public:
-  static constexpr Where current(unsigned line = __builtin_LINE()) { return Where(line); }
-  constexpr unsigned line() const { return line_; }
-
- private:
-  constexpr explicit Where(unsigned line) : line_(line) {}
-  unsigned line_;  // 1-based line in the caller's source file
-};
-
 // Records the line in the innermost frame of this thread, if there is one.
-HOSTRT_API void noteLine(int line);
+inline void noteLine(int line) { rtNoteLine(line); }
 
 // a + b: sum of two numbers (integer when both are integers and the sum fits),
 // or concatenation of two strings.
-HOSTRT_API Item add(const Item& a, const Item& b, Where where = Where::current());
+inline Item add(const Item& a, const Item& b, Where where = Where::current()) {
+  Item result;
+  rtAdd(&result, &a, &b, int(where.line()));
+  checkUnwind();
+  return result;
+}
 
 // target += tail, in place: appends a string to a string.
-HOSTRT_API void appendInPlace(Item& target, const Item& tail, Where where = Where::current());
+inline void appendInPlace(Item& target, const Item& tail, Where where = Where::current()) {
+  rtAppendInPlace(&target, &tail, int(where.line()));
+  checkUnwind();
+}
 
 // ++target for a number.
-HOSTRT_API void increment(Item& target, Where where = Where::current());
+inline void increment(Item& target, Where where = Where::current()) {
+  rtIncrement(&target, int(where.line()));
+  checkUnwind();
+}
 
 // Comparisons of two numbers, two strings (bytewise) or two logicals (false <
 // true); equal also accepts nil on both sides.
-HOSTRT_API bool equal(const Item& a, const Item& b, Where where = Where::current());
-HOSTRT_API bool lessOrEqual(const Item& a, const Item& b, Where where = Where::current());
-HOSTRT_API bool greater(const Item& a, const Item& b, Where where = Where::current());
+inline bool equal(const Item& a, const Item& b, Where where = Where::current()) {
+  int truth = rtEqual(&a, &b, int(where.line()));
+  checkUnwind();
+  return truth != 0;
+}
+inline bool lessOrEqual(const Item& a, const Item& b, Where where = Where::current()) {
+  int truth = rtLessOrEqual(&a, &b, int(where.line()));
+  checkUnwind();
+  return truth != 0;
+}
+inline bool greater(const Item& a, const Item& b, Where where = Where::current()) {
+  int truth = rtGreater(&a, &b, int(where.line()));
+  checkUnwind();
+  return truth != 0;
+}
 
 // Exact equality: same kind family and same value, the same array or object.
 // Never an error.
-HOSTRT_API bool exactlyEqual(const Item& a, const Item& b, Where where = Where::current());
+inline bool exactlyEqual(const Item& a, const Item& b, Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  return rtExactlyEqual(&a, &b) != 0;
+}
 
 // Logical negation.
-HOSTRT_API Item negate(const Item& a, Where where = Where::current());
+inline Item negate(const Item& a, Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  Item result;
+  rtNot(&result, &a);
+  checkUnwind();
+  return result;
+}
 
 // array[index], 1-based, bound-checked.
-HOSTRT_API Item element(const Item& array, const Item& index, Where where = Where::current());
+inline Item element(const Item& array, const Item& index, Where where = Where::current()) {
+  rtNoteLine(int(where.line()));
+  Item result;
+  rtGetElement(&result, &array, &index);
+  checkUnwind();
+  return result;
+}
 
 // Truth of a logical item; any other kind is a runtime error.
-HOSTRT_API bool isTrue(const Item& a, Where where = Where::current());
-
-extern "C" {
-HOSTRT_API void rtAssign(Item* target, const Item* source);
-HOSTRT_API void rtNot(Item* result, const Item* operand);
-HOSTRT_API int rtExactlyEqual(const Item* a, const Item* b);
-HOSTRT_API void rtGetElement(Item* result, const Item* array, const Item* index);
+inline bool isTrue(const Item& a, Where where = Where::current()) {
+  int truth = rtIsTrue(&a, int(where.line()));
+  checkUnwind();
+  return truth != 0;
 }
 
 }  // namespace hostrt

@@ -1,0 +1,17 @@
+// Opening a library with the system's loader, for the embedding API.
+//
+// Thread safety: as the system's loader.
+#pragma once
+
+#include <string>
+
+namespace hostrt {
+
+// Loads a library for the life of the process. False, with the system's
+// reason in *error, when it cannot be loaded. A path without a directory names
+// a file in the current directory, not one on the search path. On Windows the
+// path is in the application's code page, and the library's imports are
+// looked for in its folder and the system folder.
+bool openLibrary(const std::string& path, std::string* error);
+
+}  // namespace hostrt
