@@ -70,10 +70,9 @@ Class* counterClass = nullptr;
 
 // The test's own class function, with the runtime's find-or-create protocol.
 void COUNTER(Item* result, int, const Item*) {
-  rtClassLock();
+  ClassLockGuard lock;
   if (Class* found = rtFindClass("Counter")) {
     rtReturnObject(result, found);
-    rtClassUnlock();
     return;
   }
   Class* cls = rtCreateClass("Counter", 2, 3, 5, 0, nullptr, 0, 0, 0);
@@ -90,7 +89,6 @@ void COUNTER(Item* result, int, const Item*) {
   rtCallInitClass(cls);
   counterClass = cls;
   rtReturnObject(result, cls);
-  rtClassUnlock();
 }
 
 Item counterObject() {
