@@ -3,6 +3,8 @@
 
 #include "plugin_fixture.h"
 
+#include "hostrt/frame.h"
+
 namespace velmoran::testing {
 namespace {
 
@@ -201,6 +203,51 @@ TEST(SendOrderErrors, WrongKindsUnwindWithProcedureAndLineAndTouchNothing) {
       EXPECT_GT(e.error().line, 0);
     }
     EXPECT_EQ(readFile(dir.orderFile()), "earlier");
+  }
+}
+
+// A part number that is not a string fails in `send` (application, runtime,
+// plug-in, runtime), where the handler resumes with the number again, and
+// then two plug-in frames deep: `send` sends `StripString` (runtime, then
+// plug-in), whose STRTRAN (runtime) raises. The handler's decision there holds
+// across both crossings: a resume goes on inside StripString, an unwind leaves
+// every frame and reaches the application, which finds the thread clean.
+TEST(SendOrderErrors, ResumeAndUnwindCrossNestedSends) {
+  const struct {
+    const char* what;
+    bool resume;
+    const char* file;  // the order file afterwards
+  } cases[] = {
+      {"resume", true, "ORDDTLR              0000001 \r\n\n"},
+      {"unwind", false, "earlier"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    writeFile(dir.orderFile(), "earlier");
+    std::vector<std::string> seen;
+    ScopedErrorHandler handler([&](const hostrt::ErrorObject& e) {
+      seen.push_back(e.procedure + " " + e.operation);
+      if (e.procedure == "@VELMORANORDER@I@SEND") return hostrt::ErrorDecision::resumeWith(num(5));
+      return c.resume ? hostrt::ErrorDecision::resumeWith(str("R"))
+                      : hostrt::ErrorDecision::unwind();
+    });
+    Item order = newOrder({newPosition({num(5), num(1)})});
+    bool unwound = false;
+    try {
+      sendOrder(order, newParam(dir.path().string()));
+    } catch (const hostrt::RuntimeError& e) {
+      unwound = true;
+      EXPECT_EQ(e.error().procedure, "@VELMORANORDER@C@STRIPSTRING");
+      EXPECT_EQ(e.error().operation, "STRTRAN");
+    }
+    EXPECT_EQ(unwound, !c.resume);
+    EXPECT_EQ(seen, (std::vector<std::string>{"@VELMORANORDER@I@SEND STRTRAN",
+                                              "@VELMORANORDER@I@SEND STRTRAN",
+                                              "@VELMORANORDER@C@STRIPSTRING STRTRAN"}));
+    EXPECT_EQ(readFile(dir.orderFile()), c.file);
+    EXPECT_EQ(hostrt::rtCurrentFrame(), nullptr);  // every frame unlinked
+    EXPECT_FALSE(hostrt::rtIsError());              // no unwind left behind
   }
 }
 
