@@ -21,16 +21,9 @@ set(_docs ${PROJECT_SOURCE_DIR}/examples/order.json ${PROJECT_SOURCE_DIR}/doc/or
 if(WIN32)
   install(PROGRAMS $<TARGET_FILE:velmoran-send> $<TARGET_FILE:velmoran> $<TARGET_FILE:hostrt>
           DESTINATION .)
-  # The stripped copies that cmake/windows.cmake put beside our binaries.
-  foreach(_dll IN LISTS MINGW_RUNTIME_DLLS)
-    get_filename_component(_name ${_dll} NAME)
-    install(PROGRAMS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_name} DESTINATION .)
-  endforeach()
   configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt
                  ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt ${_docs} DESTINATION .)
-  unset(_dll)
-  unset(_name)
   unset(_docs)
   return()
 endif()

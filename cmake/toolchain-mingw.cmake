@@ -8,16 +8,18 @@
 # The posix thread-model compilers are used: the win32 model of GCC 12 has no
 # std::mutex, std::shared_mutex or std::thread.
 #
-# libgcc and libstdc++ are linked as DLLs (the g++ default for these targets).
-# That is what lets a C++ exception thrown in one DLL unwind through the frames
-# of another: every module registers its unwind tables with the one shared
-# unwinder in libgcc's DLL (libgcc_s_dw2-1.dll on 32-bit, DWARF tables;
-# libgcc_s_seh-1.dll on 64-bit, Windows' own SEH tables). A static libgcc
-# gives each module a private unwinder that knows nothing of the others'
-# frames, and a throw that crosses a DLL boundary ends in std::terminate.
+# By default these compilers link libgcc and libstdc++ as DLLs, and only then
+# can a C++ exception thrown in one DLL unwind through the frames of another:
+# every module registers its unwind tables with the one shared unwinder in
+# libgcc's DLL (libgcc_s_dw2-1.dll on 32-bit, DWARF tables; libgcc_s_seh-1.dll
+# on 64-bit, Windows' own SEH tables). A static libgcc gives each module a
+# private unwinder that knows nothing of the others' frames, and a throw that
+# crosses a DLL boundary ends in std::terminate. The project itself links
+# them statically (the top-level CMakeLists.txt): no exception crosses
+# between its modules. scripts/windows/selftest checks the default.
 #
-# The DLLs that must ship beside our binaries are listed in
-# MINGW_RUNTIME_DLLS (absolute paths, resolved through the compiler).
+# The compiler's runtime DLLs are listed in MINGW_RUNTIME_DLLS (absolute
+# paths, resolved through the compiler), for programs that use the default.
 # Executables run through CMAKE_CROSSCOMPILING_EMULATOR (wine in a private,
 # quiet prefix of the matching architecture, WINE_ARCH), so ctest and
 # add_test work unchanged.

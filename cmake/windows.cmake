@@ -1,32 +1,11 @@
 # What a Windows build, 32-bit or 64-bit, adds to the project (included from the
-# top-level CMakeLists.txt when WIN32): velmoran.dll with its fixed exports,
-# the compiler's runtime DLLs beside our binaries, and the header-only
-# packages the host needs, found without the Linux package search paths.
+# top-level CMakeLists.txt when WIN32): velmoran.dll with its fixed exports
+# and the header-only packages the host needs, found without the Linux package
+# search paths. The compiler's runtime is linked into every binary (see the
+# top-level CMakeLists.txt); no DLL of it ships.
 
 # velmoran.dll, not libvelmoran.dll; binding/velmoran.def lists its exports.
 set_target_properties(velmoran PROPERTIES PREFIX "")
-
-# The compiler's runtime DLLs (cmake/toolchain-mingw.cmake) go beside
-# HOSTRT1.dll and velmoran.dll: a Windows machine needs them there, and the
-# tests run from that folder.
-# Debian ships them with debug information (libstdc++-6.dll: 21 MB); the
-# copies lose it.
-if(MINGW_RUNTIME_DLLS)
-  file(COPY ${MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-  if(CMAKE_STRIP)
-    foreach(_dll IN LISTS MINGW_RUNTIME_DLLS)
-      get_filename_component(_name ${_dll} NAME)
-      execute_process(COMMAND ${CMAKE_STRIP} --strip-debug ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_name}
-                      RESULT_VARIABLE _failed)
-      if(_failed)
-        message(FATAL_ERROR "cannot strip ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_name}")
-      endif()
-    endforeach()
-    unset(_dll)
-    unset(_name)
-    unset(_failed)
-  endif()
-endif()
 
 # nlohmann_json is header-only. The toolchain file makes its headers visible
 # to the cross compiler; find_package cannot see the Linux package's config

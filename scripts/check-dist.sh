@@ -100,16 +100,18 @@ done
 echo "check-dist: deb: Package, Version, Architecture, Maintainer, Description, Depends ($depends)"
 
 # The Windows .zip files, when the folder holds any (make dist): one folder
-# with the program, the DLLs it needs and the integrator's README.
+# with the program, our two DLLs and the integrator's README, and none of the
+# compiler's runtime DLLs (every binary carries that runtime inside).
 shopt -s nullglob
 for zip in "$dist"/velmoran-"$version"-win*.zip; do
   top=$(basename "$zip" .zip)
   listing=$(unzip -Z1 "$zip")
-  for f in velmoran-send.exe velmoran.dll HOSTRT1.dll libstdc++-6.dll libwinpthread-1.dll \
-           README.txt order.json order.schema.json; do
+  for f in velmoran-send.exe velmoran.dll HOSTRT1.dll README.txt order.json order.schema.json; do
     grep -qx "$top/$f" <<<"$listing" || fail "$(basename "$zip"): no $top/$f"
   done
-  grep -qx "$top/libgcc_s_.*\.dll" <<<"$listing" || fail "$(basename "$zip"): no libgcc_s DLL"
+  if extra=$(grep -ix "$top/\(libgcc_s_.*\|libstdc++-6\|libwinpthread-1\)\.dll" <<<"$listing"); then
+    fail "$(basename "$zip"): ships the compiler's runtime: $extra"
+  fi
   echo "check-dist: $(basename "$zip") holds the program, the DLLs and the README"
 done
 if [[ -f "$dist/SHA256SUMS" ]]; then

@@ -10,6 +10,9 @@
 #   --exports COUNT            exactly COUNT exports
 #   --imports DLL[,DLL...]     every imported DLL is in the list (case-insensitive;
 #                              the list may use shell globs, e.g. 'api-ms-win-*')
+#   --c-imports DLL[,DLL...]   every name imported (from any DLL) is a C name: no
+#                              C++-mangled one (_Z..., ?...); the names imported
+#                              from the listed DLLs are printed
 #   --relocs NAME:OFF[,OFF...] the address-wide base relocations (HIGHLOW in PE32,
 #                              DIR64 in PE32+) inside section NAME sit exactly at
 #                              these offsets from the section start
@@ -21,7 +24,7 @@
 set -euo pipefail
 
 OBJDUMP="${OBJDUMP:-i686-w64-mingw32-objdump}"
-usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [[ $# -ge 1 && "$1" != -h && "$1" != --help ]] || usage
 file="$1"; shift
 [[ -f "$file" ]] || { echo "check-dll.sh: no such file: $file" >&2; exit 2; }
@@ -81,6 +84,11 @@ fi
 mapfile -t imports < <(awk '/DLL Name:/ {print $3}' <<<"$priv")
 printf '\nImports:\n'
 printf '  %s\n' "${imports[@]}"
+# "DLL NAME" per imported name, from the import tables' member-name lines.
+mapfile -t imported_names < <(awk '/DLL Name:/ {dll=$3; t=0; next}
+                                   dll && /Hint\/Ord/ {t=1; next}
+                                   t && /^[ \t]*$/ {t=0; dll=""}
+                                   t && NF >= 3 {print dll, $3}' <<<"$priv")
 
 # RVAs of the address-wide fixups
 mapfile -t fixups < <(awk -v type="$reloc_type" '$0 ~ type {gsub(/[][]/, " "); for (i = 1; i <= NF; i++) if ($i == "offset") {print $(i + 2); break}}' <<<"$priv")
@@ -118,6 +126,23 @@ while [[ $# -gt 0 ]]; do
         done
         check "$ok" "import $d allowed"
       done ;;
+    --c-imports)
+      IFS=, read -ra listed <<<"$arg"
+      mangled=0
+      for entry in "${imported_names[@]}"; do
+        d="${entry%% *}"; n="${entry#* }"
+        for a in "${listed[@]}"; do
+          shopt -s nocasematch
+          # shellcheck disable=SC2053
+          [[ "$d" == $a ]] && echo "  import $d $n"
+          shopt -u nocasematch
+        done
+        if [[ "$n" =~ ^_+Z|^\? ]]; then
+          check 1 "import $n from $d is a C++ name"
+          mangled=1
+        fi
+      done
+      check "$mangled" "${#imported_names[@]} imported names, none of them C++" ;;
     --relocs)
       n="${arg%%:*}"
       if [[ -z "${sec_rva[$n]:-}" ]]; then check 1 "relocations in $n: no such section"; continue; fi
