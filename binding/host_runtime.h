@@ -11,6 +11,14 @@
 #include "hostrt/object.h"
 #include "hostrt/ops.h"
 
+// Marks a function that the library exports: the class functions, which the
+// application reaches by their public names.
+#if defined(_WIN32)
+#define VELMORAN_PUBLIC extern "C" __declspec(dllexport)
+#else
+#define VELMORAN_PUBLIC extern "C" __attribute__((visibility("default")))
+#endif
+
 namespace velmoran {
 using hostrt::Call;
 using hostrt::Item;

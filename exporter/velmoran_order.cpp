@@ -7,7 +7,7 @@
 
 #include "binding/class_builder.h"
 #include "binding/literals.h"
-#include "model/class_functions.h"
+#include "model/model.h"
 
 namespace velmoran {
 

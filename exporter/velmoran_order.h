@@ -65,3 +65,7 @@ void clipboard(Item* result, int argc, const Item* argv);
 void send(Item* result, int argc, const Item* argv);
 
 }  // namespace velmoran
+
+// The class function: returns the class object, building and registering the
+// class (and its superclass) on the first call.
+VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int argc, const hostrt::Item* argv);

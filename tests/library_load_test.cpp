@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "binding/public_section.h"
+#include "plugin/public_section.h"
 #include "hostrt/frame.h"
 #include "hostrt/module.h"
 #include "hostrt/object.h"

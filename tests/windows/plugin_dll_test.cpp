@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "binding/public_section.h"
+#include "plugin/public_section.h"
 #include "hostrt/embed.h"
 #include "hostrt/module.h"
 

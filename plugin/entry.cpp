@@ -14,12 +14,12 @@
 // constructor and an unload-time destructor call the same entry function, with
 // the library's load base as its module handle.
 
-#include "binding/entry.h"
+#include "plugin/entry.h"
 
 #include "binding/literals.h"
-#include "binding/public_section.h"
+#include "plugin/public_section.h"
 #include "hostrt/module.h"
-#include "model/class_functions.h"
+#include "plugin/class_functions.h"
 
 #if defined(_WIN32)
 #include <windows.h>
