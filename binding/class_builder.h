@@ -4,7 +4,8 @@
 // class lock it looks its class up by name and returns it when it is already
 // registered. Otherwise it enters a frame named after the class function,
 // obtains its superclass (if it has one) by calling that class's function,
-// creates the class with the counts it declares, defines its members and then
+// creates the class with the counts of what it declares (its instance
+// members, all its members, its methods), defines its members and then
 // its methods in declaration order, ends the definition, registers the class,
 // runs its class initialiser and returns the class object.
 //
@@ -39,9 +40,6 @@ struct ClassDecl {
   const char* publicName;          // the class function's public name, "VELMORANORDER"
   const char* className;           // the registered name, "VelmoranOrder"
   int line;                        // line of the class declaration, for the frame
-  int instanceMembers;             // counts handed to the runtime
-  int allMembers;
-  int methods;
   hostrt::RtFunction superclass;   // class function of the superclass, or null
   std::initializer_list<MemberDecl> members;  // in declaration order
   std::initializer_list<MethodDecl> methodList;  // in registration order

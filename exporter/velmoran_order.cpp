@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
+#include "exporter/literals.h"
 #include "model/model.h"
 
 namespace velmoran {
@@ -60,7 +60,7 @@ void getResultMessage(Item* result, int argc, const Item* argv) {
 
 // Stores the order and resets separator, line end and result message through
 // their setters. The order file keeps the path of the previous send.
-void init(Item* result, int argc, const Item* argv) {
+void initExporter(Item* result, int argc, const Item* argv) {
   using hostrt::add;
   MethodFrame f(hostrt::kFrameInstanceMethod, "@VELMORANORDER@I@INIT", 1, argc, argv);
   hostrt::setMember(f.self(), names::kOrder, f.param(1));
@@ -85,7 +85,7 @@ void derivedFrom(Item* result, int argc, const Item* argv) {
 
 // Runs the contract's own initClass on the superclass part, passing on the
 // arguments unchanged, then returns the class object.
-void initClass(Item* result, int argc, const Item* argv) {
+void initExporterClass(Item* result, int argc, const Item* argv) {
   static const Name kSendOrderInterface("SendOrderInterface");
   static const Name kInitClass("initClass");
   MethodFrame f(hostrt::kFrameClassMethod, "@VELMORANORDER@C@INITCLASS", 0, argc, argv);
@@ -102,7 +102,7 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"VELMORANORDER", "VelmoranOrder", __LINE__, 5, 5, 16, SENDORDERINTERFACE,
+                    {"VELMORANORDER", "VelmoranOrder", __LINE__, SENDORDERINTERFACE,
                      {
                          {"order", kInternalMember},
                          {"separator", kInternalMember},
@@ -121,11 +121,11 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
                          {"setResultMessage", setResultMessage, kInternalMethod},
                          {"Clipboard", clipboard, kInternalMethod},
                          {"StripString", stripString, kInternalClassMethod},
-                         {"init", init, kPublicMethod},
-                         {"send", velmoran::send, kPublicMethod},
+                         {"init", initExporter, kPublicMethod},
+                         {"send", sendOrder, kPublicMethod},
                          {"getResultMessage", getResultMessage, kPublicMethod},
                          {"getPurpose", getPurpose, kPublicClassMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"INITCLASS", initExporterClass, kPublicClassMethod},
                      }});
 }

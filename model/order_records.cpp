@@ -3,7 +3,7 @@
 // a new position starts with a default in every member.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
+#include "model/literals.h"
 #include "model/model.h"
 #include "model/record_methods.h"
 
@@ -54,7 +54,7 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, orderClass,
-                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, 6, 6, 2, nullptr,
+                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, nullptr,
                      {
                          {"orderNo", kPublicMember},
                          {"dealerNumber", kPublicMember},
@@ -73,8 +73,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, positionClass,
-                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, 13, 13, 2,
-                     nullptr,
+                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, nullptr,
                      {
                          {"partNo", kPublicMember},
                          {"description", kPublicMember},

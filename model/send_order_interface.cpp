@@ -3,7 +3,7 @@
 // class-level derivedFrom that names the contract.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
+#include "model/literals.h"
 #include "model/model.h"
 #include "model/record_methods.h"
 
@@ -15,11 +15,11 @@ void derivedFrom(Item* result, int argc, const Item* argv) {
   hostrt::rtReturnItem(result, &lit::kContractName);
 }
 
-void init(Item* result, int argc, const Item* argv) {
+void contractInit(Item* result, int argc, const Item* argv) {
   returnReceiver("@SENDORDERINTERFACE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
 }
 
-void initClass(Item* result, int argc, const Item* argv) {
+void contractInitClass(Item* result, int argc, const Item* argv) {
   returnReceiver("@SENDORDERINTERFACE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
                  argv);
 }
@@ -33,13 +33,13 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, 0, 0, 6, nullptr, {},
+                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, nullptr, {},
                      {
                          {"send", nullptr, kAbstractMethod},
                          {"getPurpose", nullptr, kAbstractMethod},
                          {"getResultMessage", nullptr, kAbstractMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INIT", init, kPublicMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"INIT", contractInit, kPublicMethod},
+                         {"INITCLASS", contractInitClass, kPublicClassMethod},
                      }});
 }

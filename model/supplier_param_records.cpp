@@ -3,7 +3,7 @@
 // class-level: one export directory shared by the class and all instances.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
+#include "model/literals.h"
 #include "model/model.h"
 #include "model/record_methods.h"
 
@@ -37,7 +37,7 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, supplierClass,
-                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, 15, 15, 2, nullptr,
+                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, nullptr,
                      {
                          {"lr", kPublicMember},
                          {"name", kPublicMember},
@@ -65,7 +65,7 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, paramClass,
-                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, 0, 1, 2, nullptr,
+                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, nullptr,
                      {
                          {"zelxport", kPublicClassMember},
                      },

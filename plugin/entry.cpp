@@ -17,7 +17,7 @@
 
 #include "plugin/entry.h"
 
-#include "binding/literals.h"
+#include "exporter/literals.h"
 #include "plugin/public_section.h"
 #include "hostrt/module.h"
 #include "plugin/class_functions.h"
@@ -33,7 +33,7 @@ namespace velmoran {
 namespace {
 
 int loadHandler(uint32_t) {
-  lit::initLiterals();
+  lit::loadExporterLiterals();
   return 1;
 }
 
