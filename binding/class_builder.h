@@ -18,12 +18,23 @@
 // function that needs its superclass takes the lock a second time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
 #include "binding/host_runtime.h"
 
 namespace velmoran {
+
+// A procedure name as a template argument, so that one method body serves
+// several methods, each instantiation running under its own name.
+template <size_t N>
+struct ProcedureName {
+  char chars[N];
+  constexpr ProcedureName(const char (&name)[N]) {  // NOLINT: implicit on purpose
+    for (size_t i = 0; i < N; ++i) chars[i] = name[i];
+  }
+};
 
 struct MemberDecl {
   const char* name;  // as declared

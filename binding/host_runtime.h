@@ -1,3 +1,8 @@
+// The binding: what every layer of the plug-in uses, and nothing that knows
+// of orders. This header gives the host runtime operations the plug-in uses;
+// class_builder.h the find-or-create that every class function runs;
+// literals.h the literal items and how a layer lists its own.
+//
 // The host runtime operations that the plug-in uses: items, classes, message
 // sending, frames, errors, and the runtime's functions for strings, arrays,
 // files and the clipboard.

@@ -14,49 +14,24 @@ namespace velmoran {
 namespace {
 
 // A setter stores its argument unchanged and returns nil.
-void storeMember(const char* procedure, const Name& member, Item* result, int argc,
-                 const Item* argv) {
-  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 1, argc, argv);
-  hostrt::setMember(f.self(), member, f.param(1));
+template <ProcedureName kProcedure, const Name& kMember>
+void setter(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, kProcedure.chars, 1, argc, argv);
+  hostrt::setMember(f.self(), kMember, f.param(1));
   hostrt::rtReturnNil(result);
 }
 
 // A getter returns its member unchanged.
-void fetchMember(const char* procedure, const Name& member, Item* result, int argc,
-                 const Item* argv) {
-  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 0, argc, argv);
-  Item value = hostrt::getMember(f.self(), member);
+template <ProcedureName kProcedure, const Name& kMember>
+void getter(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, kProcedure.chars, 0, argc, argv);
+  Item value = hostrt::getMember(f.self(), kMember);
   hostrt::rtReturnItem(result, &value);
 }
 
 hostrt::Class* theClass = nullptr;
 
 }  // namespace
-
-void setOrderfile(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETORDERFILE", names::kOrderFile, result, argc, argv);
-}
-void getOrderfile(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETORDERFILE", names::kOrderFile, result, argc, argv);
-}
-void setSeparator(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETSEPARATOR", names::kSeparator, result, argc, argv);
-}
-void getSeparator(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETSEPARATOR", names::kSeparator, result, argc, argv);
-}
-void setLineEnd(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETLINEEND", names::kLineEnd, result, argc, argv);
-}
-void getLineEnd(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETLINEEND", names::kLineEnd, result, argc, argv);
-}
-void setResultMessage(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
-}
-void getResultMessage(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
-}
 
 // Stores the order and resets separator, line end and result message through
 // their setters. The order file keeps the path of the previous send.
@@ -112,18 +87,34 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
                      },
                      {
                          {"text2File", text2File, kInternalMethod},
-                         {"setOrderfile", setOrderfile, kInternalMethod},
-                         {"getOrderfile", getOrderfile, kInternalMethod},
-                         {"setSeparator", setSeparator, kInternalMethod},
-                         {"getSeparator", getSeparator, kInternalMethod},
-                         {"setLineEnd", setLineEnd, kInternalMethod},
-                         {"getLineEnd", getLineEnd, kInternalMethod},
-                         {"setResultMessage", setResultMessage, kInternalMethod},
+                         {"setOrderfile",
+                          setter<"@VELMORANORDER@I@SETORDERFILE", names::kOrderFile>,
+                          kInternalMethod},
+                         {"getOrderfile",
+                          getter<"@VELMORANORDER@I@GETORDERFILE", names::kOrderFile>,
+                          kInternalMethod},
+                         {"setSeparator",
+                          setter<"@VELMORANORDER@I@SETSEPARATOR", names::kSeparator>,
+                          kInternalMethod},
+                         {"getSeparator",
+                          getter<"@VELMORANORDER@I@GETSEPARATOR", names::kSeparator>,
+                          kInternalMethod},
+                         {"setLineEnd",
+                          setter<"@VELMORANORDER@I@SETLINEEND", names::kLineEnd>,
+                          kInternalMethod},
+                         {"getLineEnd",
+                          getter<"@VELMORANORDER@I@GETLINEEND", names::kLineEnd>,
+                          kInternalMethod},
+                         {"setResultMessage",
+                          setter<"@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage>,
+                          kInternalMethod},
                          {"Clipboard", clipboard, kInternalMethod},
                          {"StripString", stripString, kInternalClassMethod},
                          {"init", initExporter, kPublicMethod},
                          {"send", sendOrder, kPublicMethod},
-                         {"getResultMessage", getResultMessage, kPublicMethod},
+                         {"getResultMessage",
+                          getter<"@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage>,
+                          kPublicMethod},
                          {"getPurpose", getPurpose, kPublicClassMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
                          {"INITCLASS", initExporterClass, kPublicClassMethod},

@@ -47,15 +47,8 @@ inline const Name kText2File("text2File");
 inline const Name kClipboard("Clipboard");
 }  // namespace names
 
-// Accessors, init and the class-level methods (velmoran_order.cpp).
-void setOrderfile(Item* result, int argc, const Item* argv);
-void getOrderfile(Item* result, int argc, const Item* argv);
-void setSeparator(Item* result, int argc, const Item* argv);
-void getSeparator(Item* result, int argc, const Item* argv);
-void setLineEnd(Item* result, int argc, const Item* argv);
-void getLineEnd(Item* result, int argc, const Item* argv);
-void setResultMessage(Item* result, int argc, const Item* argv);
-void getResultMessage(Item* result, int argc, const Item* argv);
+// init and the class-level methods (velmoran_order.cpp; the accessors are
+// made there from one setter and one getter).
 void initExporter(Item* result, int argc, const Item* argv);
 void getPurpose(Item* result, int argc, const Item* argv);
 void derivedFrom(Item* result, int argc, const Item* argv);

@@ -10,14 +10,6 @@
 namespace velmoran {
 namespace {
 
-void orderInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void orderInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
-}
-
 // The members of a new position, in the order init assigns them, with their defaults.
 struct PositionDefault {
   Name member;
@@ -37,11 +29,6 @@ void positionInit(Item* result, int argc, const Item* argv) {
   MethodFrame f(hostrt::kFrameInstanceMethod, "@ORDERPOSITION_STRUCTURE@I@INIT", 0, argc, argv);
   for (const PositionDefault& d : kPositionDefaults) hostrt::setMember(f.self(), d.member, d.value);
   hostrt::rtReturnItem(result, &f.self());
-}
-
-void positionInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDERPOSITION_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
 }
 
 hostrt::Class* orderClass = nullptr;
@@ -64,8 +51,9 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"orderPos", kPublicMember},
                      },
                      {
-                         {"INIT", orderInit, kPublicMethod},
-                         {"INITCLASS", orderInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@ORDER_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@ORDER_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }
 
@@ -91,6 +79,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
                      },
                      {
                          {"init", positionInit, kPublicMethod},
-                         {"INITCLASS", positionInitClass, kPublicClassMethod},
+                         {"INITCLASS", returnClass<"@ORDERPOSITION_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }

@@ -15,15 +15,6 @@ void derivedFrom(Item* result, int argc, const Item* argv) {
   hostrt::rtReturnItem(result, &lit::kContractName);
 }
 
-void contractInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SENDORDERINTERFACE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void contractInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SENDORDERINTERFACE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
-}
-
 hostrt::Class* theClass = nullptr;
 
 }  // namespace
@@ -39,7 +30,8 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
                          {"getPurpose", nullptr, kAbstractMethod},
                          {"getResultMessage", nullptr, kAbstractMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INIT", contractInit, kPublicMethod},
-                         {"INITCLASS", contractInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@SENDORDERINTERFACE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@SENDORDERINTERFACE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }

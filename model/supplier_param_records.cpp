@@ -10,23 +10,6 @@
 namespace velmoran {
 namespace {
 
-void supplierInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SUPPLIER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void supplierInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SUPPLIER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
-}
-
-void paramInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@PARAM_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void paramInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@PARAM_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
-}
-
 hostrt::Class* supplierClass = nullptr;
 hostrt::Class* paramClass = nullptr;
 
@@ -56,8 +39,9 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
                          {"dealernumber", kPublicMember},
                      },
                      {
-                         {"INIT", supplierInit, kPublicMethod},
-                         {"INITCLASS", supplierInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@SUPPLIER_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@SUPPLIER_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }
 
@@ -70,7 +54,8 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"zelxport", kPublicClassMember},
                      },
                      {
-                         {"INIT", paramInit, kPublicMethod},
-                         {"INITCLASS", paramInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@PARAM_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@PARAM_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }
