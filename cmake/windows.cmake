@@ -4,7 +4,7 @@
 # search paths. The compiler's runtime is linked into every binary (see the
 # top-level CMakeLists.txt); no DLL of it ships.
 
-# velmoran.dll, not libvelmoran.dll; plugin/velmoran.def lists its exports.
+# velmoran.dll, not libvelmoran.dll; plugin/CMakeLists.txt makes its export list.
 set_target_properties(velmoran PROPERTIES PREFIX "")
 
 # nlohmann_json is header-only. The toolchain file makes its headers visible
