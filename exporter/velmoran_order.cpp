@@ -106,14 +106,16 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
                           guarded<getter<"@VELMORANORDER@I@GETLINEEND", names::kLineEnd>>,
                           kInternalMethod},
                          {"setResultMessage",
-                          guarded<setter<"@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage>>,
+                          guarded<
+                              setter<"@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage>>,
                           kInternalMethod},
                          {"Clipboard", guarded<clipboard>, kInternalMethod},
                          {"StripString", guarded<stripString>, kInternalClassMethod},
                          {"init", guarded<initExporter>, kPublicMethod},
                          {"send", guarded<sendOrder>, kPublicMethod},
                          {"getResultMessage",
-                          guarded<getter<"@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage>>,
+                          guarded<
+                              getter<"@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage>>,
                           kPublicMethod},
                          {"getPurpose", guarded<getPurpose>, kPublicClassMethod},
                          {"derivedFrom", guarded<derivedFrom>, kPublicClassMethod},

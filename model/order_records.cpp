@@ -51,7 +51,9 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"orderPos", kPublicMember},
                      },
                      {
-                         {"INIT", guarded<returnInstance<"@ORDER_STRUCTURE@I@INIT">>, kPublicMethod},
+                         {"INIT",
+                          guarded<returnInstance<"@ORDER_STRUCTURE@I@INIT">>,
+                          kPublicMethod},
                          {"INITCLASS", guarded<returnClass<"@ORDER_STRUCTURE@C@INITCLASS">>,
                           kPublicClassMethod},
                      }});

@@ -30,7 +30,9 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
                          {"getPurpose", nullptr, kAbstractMethod},
                          {"getResultMessage", nullptr, kAbstractMethod},
                          {"derivedFrom", guarded<derivedFrom>, kPublicClassMethod},
-                         {"INIT", guarded<returnInstance<"@SENDORDERINTERFACE@I@INIT">>, kPublicMethod},
+                         {"INIT",
+                          guarded<returnInstance<"@SENDORDERINTERFACE@I@INIT">>,
+                          kPublicMethod},
                          {"INITCLASS", guarded<returnClass<"@SENDORDERINTERFACE@C@INITCLASS">>,
                           kPublicClassMethod},
                      }});

@@ -39,7 +39,9 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
                          {"dealernumber", kPublicMember},
                      },
                      {
-                         {"INIT", guarded<returnInstance<"@SUPPLIER_STRUCTURE@I@INIT">>, kPublicMethod},
+                         {"INIT",
+                          guarded<returnInstance<"@SUPPLIER_STRUCTURE@I@INIT">>,
+                          kPublicMethod},
                          {"INITCLASS", guarded<returnClass<"@SUPPLIER_STRUCTURE@C@INITCLASS">>,
                           kPublicClassMethod},
                      }});
@@ -54,7 +56,9 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"zelxport", kPublicClassMember},
                      },
                      {
-                         {"INIT", guarded<returnInstance<"@PARAM_STRUCTURE@I@INIT">>, kPublicMethod},
+                         {"INIT",
+                          guarded<returnInstance<"@PARAM_STRUCTURE@I@INIT">>,
+                          kPublicMethod},
                          {"INITCLASS", guarded<returnClass<"@PARAM_STRUCTURE@C@INITCLASS">>,
                           kPublicClassMethod},
                      }});

@@ -100,7 +100,7 @@ extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
   atBoundary([&] {
     Item& self = *target;
     std::string_view tail(bytes, len);
-    if (!self.hasOps()) raiseError(kErrorNotLoaded, "literal item used before its library was loaded", "copy");
+    if (!self.hasOps()) rtNotLoaded("copy");
     StringBuffer* owned = ItemAccess::buffer(self);
     if (owned && owned->refs.load(std::memory_order_acquire) == 1) {
       owned->bytes.append(tail);
