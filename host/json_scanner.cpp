@@ -12,6 +12,7 @@
 // it declines, and the text is read again by the parser, whose messages
 // name the error.
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +24,14 @@
 namespace velmoran::host {
 
 namespace {
+
+// The bytes that stand for themselves in a string: printable ASCII but the
+// quote and the backslash.
+constexpr auto kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[size_t(c)] = c != '"' && c != '\\';
+  return plain;
+}();
 
 class Scanner {
  public:
@@ -147,9 +156,7 @@ Scanner::Outcome Scanner::string(bool isKey) {
 bool Scanner::stringBody() {
   for (;;) {
     const char* run = p_;
-    while (p_ < end_ && uint8_t(*p_) >= 0x20 && uint8_t(*p_) < 0x80 && *p_ != '"' && *p_ != '\\') {
-      ++p_;
-    }
+    while (p_ < end_ && kPlain[uint8_t(*p_)]) ++p_;
     text_.append(run, size_t(p_ - run));
     if (p_ == end_) return false;
     const uint8_t c = uint8_t(*p_);
