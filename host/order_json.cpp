@@ -126,6 +126,11 @@ std::optional<double> wholeNumber(const Json& v) {
 // in which they come; kNone ranks after all of them.
 enum Section { kTop, kOrder, kParam, kNone };
 
+// Builds the records of one order file from the events of its reading: the
+// order, its positions and supplier, and the parameters, each object a
+// record as soon as it is complete.
+//
+// Thread safety: one reader per order file, on the thread that reads it.
 class OrderReader : public JsonHandler {
  public:
   OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options);
@@ -193,10 +198,10 @@ class OrderReader : public JsonHandler {
   RecordClass position_{"ORDERPOSITION_STRUCTURE", "orderPosition_Structure"};
   RecordClass supplier_{"SUPPLIER_STRUCTURE", "supplier_Structure"};
   RecordClass param_{"PARAM_STRUCTURE", "param_Structure"};
-  const int orderPos_ = order_.index("orderPos");
-  const int lines_ = order_.index("lines");
+  const int orderPosMember_ = order_.index("orderPos");
+  const int linesMember_ = order_.index("lines");
   const int supplierMember_ = order_.index("supplier");
-  const int zelxport_ = param_.index("zelxport");
+  const int zelxportMember_ = param_.index("zelxport");
   // What the plug-in reads of a position, by member.
   enum class Check { kNone, kText, kMission, kQuantity };
   std::vector<Check> positionChecks_;
@@ -384,7 +389,7 @@ void OrderReader::openMember(const Frame& record, bool object) {
   if (m < 0 || (record.cls == &position_ && !checkPositionMember(m, v))) {
     return push(Role::kSkip, s);
   }
-  if (record.cls == &order_ && m == orderPos_) {
+  if (record.cls == &order_ && m == orderPosMember_) {
     if (!object) return push(Role::kPositions, s);
     fail(s, "must be an array of objects (the positions)");
     return push(Role::kSkip, s);
@@ -392,7 +397,7 @@ void OrderReader::openMember(const Frame& record, bool object) {
   if (record.cls == &order_ && m == supplierMember_ && object) {
     return push(Role::kRecord, s, &supplier_);
   }
-  if (record.cls == &param_ && m == zelxport_) {
+  if (record.cls == &param_ && m == zelxportMember_) {
     // --export-dir replaces whatever the file gives.
     if (!options_.exportDir) fail(s, "the export directory must be a string");
     return push(Role::kSkip, s);
@@ -416,10 +421,10 @@ void OrderReader::openValue(bool object, Section s, int nesting) {
 void OrderReader::memberValue(Frame& record, const Value& v) {
   const int m = record.member;
   if (m < 0 || (record.cls == &position_ && !checkPositionMember(m, v))) return;
-  if (record.cls == &order_ && m == orderPos_) {
+  if (record.cls == &order_ && m == orderPosMember_) {
     return fail(kOrder, "must be an array of objects (the positions)");
   }
-  if (record.cls == &param_ && m == zelxport_) {
+  if (record.cls == &param_ && m == zelxportMember_) {
     if (options_.exportDir) return;  // --export-dir replaces it
     Status s = exportDirectory(v, &dir_);
     if (!s.ok()) fail(kParam, s.toString());
@@ -427,7 +432,7 @@ void OrderReader::memberValue(Frame& record, const Value& v) {
   }
   Item made;
   if (!item(v, record.section, &made)) return;
-  if (record.cls == &order_ && m == lines_) {
+  if (record.cls == &order_ && m == linesMember_) {
     linesValue_ = v.shown();
     linesPath_ = path(kOrder);
   }
@@ -437,7 +442,7 @@ void OrderReader::memberValue(Frame& record, const Value& v) {
 // A complete record or array goes to the container around it.
 void OrderReader::deliver(Frame& parent, Item&& made) {
   if (parent.role != Role::kRecord) return parent.elements.push_back(std::move(made));
-  if (parent.cls == &order_ && parent.member == lines_) {
+  if (parent.cls == &order_ && parent.member == linesMember_) {
     linesValue_ = Json::array();
     linesPath_ = path(kOrder);
   }
