@@ -106,11 +106,4 @@ class JsonHandler : public nlohmann::json_sax<Json> {
 // it, if one did.
 Status readJson(std::string_view text, JsonHandler* handler);
 
-// The same, several times faster, for well-formed text: false when it
-// declines the text (malformed, or not read exactly as readJson would read
-// it); the handler's events so far are then to be discarded, and the text
-// read again with readJson and a new handler. True with *status when it
-// has read the text, or the handler stopped it.
-bool readJsonFast(std::string_view text, JsonHandler* handler, Status* status);
-
 }  // namespace velmoran::host

@@ -577,13 +577,9 @@ Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecor
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
   if (!s.ok()) return s.prefixed("--codepage: ");
-  std::optional<OrderReader> reader;
-  reader.emplace(json, codePage, options);
-  if (!readJsonFast(json, &*reader, &s)) {
-    reader.emplace(json, codePage, options);  // the first one's records go first
-    s = readJson(json, &*reader);
-  }
-  return s.ok() ? reader->finish(out) : s;
+  OrderReader reader(json, codePage, options);
+  s = readJson(json, &reader);
+  return s.ok() ? reader.finish(out) : s;
 }
 
 }  // namespace velmoran::host

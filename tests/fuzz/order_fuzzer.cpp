@@ -2,9 +2,7 @@
 // records path and, when the input is valid, a real send into a temporary
 // directory. Every input must end in a clear error or in an order file whose
 // every record is well formed; a crash, a sanitizer report or a malformed
-// record is a finding. So is a text that the fast JSON reader reads other
-// than nlohmann's parser does: other events, or a text it accepts that the
-// parser refuses.
+// record is a finding.
 
 #include <stdlib.h>
 
@@ -15,7 +13,6 @@
 #include <sstream>
 #include <string>
 
-#include "host/json_reader.h"
 #include "host/order_json.h"
 #include "host/order_sender.h"
 #include "host/plugin_loader.h"
@@ -42,48 +39,6 @@ void loadPluginOnce() {
     return true;
   }();
   (void)loaded;
-}
-
-// Writes down every event, one line each, with the value it carries.
-class EventLog : public velmoran::host::JsonHandler {
- public:
-  explicit EventLog(std::string_view text) : JsonHandler(text) {}
-  std::string log;
-
-  bool null() override { return add("null", ""); }
-  bool boolean(bool v) override { return add("bool", v ? "1" : "0"); }
-  bool number_integer(number_integer_t v) override { return add("int", std::to_string(v)); }
-  bool number_unsigned(number_unsigned_t v) override { return add("uint", std::to_string(v)); }
-  bool number_float(number_float_t v, const string_t&) override {
-    char bits[32];
-    std::snprintf(bits, sizeof bits, "%a", v);
-    return add("float", bits);
-  }
-  bool string(string_t& v) override { return add("string", v); }
-  bool key(string_t& v) override { return add("key", v); }
-  bool start_object(size_t) override { return add("{", ""); }
-  bool end_object() override { return add("}", ""); }
-  bool start_array(size_t) override { return add("[", ""); }
-  bool end_array() override { return add("]", ""); }
-
- private:
-  bool add(const char* event, const std::string& value) {
-    log.append(event).append(" ").append(std::to_string(value.size())).append(":").append(value);
-    log += '\n';
-    return true;
-  }
-};
-
-void checkFastReader(std::string_view text) {
-  EventLog fast(text), parsed(text);
-  velmoran::host::Status fastStatus;
-  if (!velmoran::host::readJsonFast(text, &fast, &fastStatus)) return;  // declined
-  velmoran::host::Status parsedStatus = velmoran::host::readJson(text, &parsed);
-  if (!parsedStatus.ok() || fast.log != parsed.log) {
-    std::fprintf(stderr, "the fast reader accepts what the parser reads otherwise: %s\n",
-                 parsedStatus.toString().c_str());
-    std::abort();
-  }
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -123,7 +78,6 @@ void checkOrderFile(const std::filesystem::path& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   loadPluginOnce();
-  checkFastReader(std::string_view(reinterpret_cast<const char*>(data), size));
   velmoran::host::OrderOptions options;
   options.exportDir = exportDir();
   velmoran::host::OrderRecords records;
