@@ -18,10 +18,6 @@ inline std::string foldCase(std::string_view name) {
   return folded;
 }
 
-inline bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && foldCase(a) == foldCase(b);
-}
-
 inline std::string memberPath(std::string_view parent, std::string_view key) {
   std::string path(parent);
   if (!path.empty()) path += '.';

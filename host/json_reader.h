@@ -1,41 +1,109 @@
-// Reads the JSON of an order file strictly. Besides malformed JSON, reported
-// with its line and column, a key that an object holds twice, in the same or
-// another letter case, is an error: the parser would otherwise keep one of
-// the two values silently. So are objects and arrays nested more than
-// kMaxJsonDepth deep, refused while parsing, and any byte after the document,
-// a NUL byte included. Nothing in reading recurses or copies in proportion to
-// the depth or size of the input.
+// Reads the JSON of an order file strictly, as a stream of events that a
+// handler turns into what it needs; no document is built. Besides malformed
+// JSON, reported with its line and column, a key that an object holds twice,
+// in the same or another letter case, is an error: a reader would otherwise
+// keep one of the two values silently. So are objects and arrays nested more
+// than kMaxJsonDepth deep, refused while parsing, and any byte after the
+// document, a NUL byte included. Nothing in reading recurses or copies in
+// proportion to the depth or size of the input.
+//
+// Thread safety: one reader per document; nothing is shared.
 #pragma once
 
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "host/status.h"
 
 namespace velmoran::host {
 
-// Objects keep their keys in document order, so errors come in that order.
-using Json = nlohmann::ordered_json;
+// The parser's types; a Json value is made only to show a scalar in a message.
+using Json = nlohmann::json;
 
 // How deep objects and arrays may nest in an order file.
 constexpr size_t kMaxJsonDepth = 100;
 
-
-// Receives the positions of an order one by one while the document is read
-// (the elements of "order"."orderPos" when that is an array), so that they
-// never stand in the document together. The document holds an empty array
-// in their place.
-class PositionSink {
+// The objects and arrays open at the point a document has been read to,
+// outermost first: the strict checks on them and the path of the value
+// being read ("order.orderPos[2].remark", elements counted from 1).
+class JsonFrames {
  public:
-  virtual ~PositionSink() = default;
-  // The array of positions begins; key: its key as the document spells it.
-  virtual void begin(const std::string& key) = 0;
-  // Element `index` (from 0) of the array, complete.
-  virtual void position(size_t index, Json&& element) = 0;
+  explicit JsonFrames(std::string_view text) : text_(text) {}
+
+  // A value begins in the innermost container (or is the document).
+  void value() {
+    if (depth_ > 0 && !frames_[depth_ - 1].object) ++frames_[depth_ - 1].elements;
+  }
+  // An object or array begins, after value(); an error when it is too deep.
+  Status open(bool object);
+  void close() { --depth_; }
+  // A key of the innermost object; an error when the object has it already.
+  Status key(const std::string& key);
+  // The key just given, case-folded.
+  const std::string& foldedKey() const { return frames_[depth_ - 1].folded; }
+
+  // The path of the value being read; `root`, when given, stands for the
+  // outermost key as the document spells it.
+  std::string path(std::string_view root = {}) const;
+  // "invalid JSON at line L, column C: " for the byte at offset.
+  std::string at(size_t offset) const;
+
+ private:
+  // The keys of one object, case-folded. Objects mostly have a few keys,
+  // which a short list holds more cheaply than a hash set; a long object
+  // gets one.
+  class KeySet {
+   public:
+    bool insert(const std::string& folded);  // false when it is there already
+    void clear() { few_.clear(), many_.clear(); }
+
+   private:
+    static constexpr size_t kFew = 16;
+    std::vector<std::string> few_;          // up to kFew keys
+    std::unordered_set<std::string> many_;  // every key, once there are more
+  };
+
+  // An open object or array. Frames are reused as containers open and
+  // close, so that reading allocates nothing for a container like the last.
+  struct Frame {
+    bool object = false;
+    std::string key;      // objects: the key being read, as spelled
+    std::string folded;   // objects: the same, case-folded
+    KeySet seen;          // objects: its keys so far
+    size_t elements = 0;  // arrays: elements begun so far
+  };
+
+  std::string tooDeep() const;
+
+  std::string_view text_;      // the whole input, for line and column
+  std::vector<Frame> frames_;  // frames_[0, depth_) are open
+  size_t depth_ = 0;
 };
 
-// Reads the document into *out; sink: null to keep the positions in it.
-Status readJson(std::string_view text, PositionSink* sink, Json* out);
+// A parser event handler that reads strictly with JsonFrames; its events
+// return false to stop, with the reason in stopped_.
+class JsonHandler : public nlohmann::json_sax<Json> {
+ public:
+  explicit JsonHandler(std::string_view text) : frames_(text) {}
+  bool binary(binary_t&) override { return false; }  // JSON text has none
+  bool parse_error(size_t position, const std::string&, const Json::exception& e) override;
+  const Status& stopped() const { return stopped_; }
+
+ protected:
+  bool stop(Status s) {
+    stopped_ = std::move(s);
+    return false;
+  }
+
+  JsonFrames frames_;
+  Status stopped_;
+};
+
+// Parses the text, giving its events to the handler; the error that stopped
+// it, if one did.
+Status readJson(std::string_view text, JsonHandler* handler);
 
 }  // namespace velmoran::host

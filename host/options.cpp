@@ -80,7 +80,7 @@ std::string usageText() {
          "is sent. Peak memory grows linearly with its size: at most 250 times the\n"
          "size plus 32 MiB, reached by positions given as bare {} (some 700 bytes of\n"
          "records each); filled positions take about 15 times, long arrays of\n"
-         "numbers or strings about 50 times.\n"
+         "numbers or strings about 20 times.\n"
          "\n"
          "Exit status: 0 written, 1 not written (standard error tells why), 2 usage or\n"
          "input error, 3 no positions, 4 runtime error in the plug-in, 5 standard\n"

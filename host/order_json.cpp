@@ -1,6 +1,13 @@
-// buildOrder: walks the JSON of an order file and builds the records through
-// the runtime's embedding API, checking every key against the class that
-// declares it.
+// buildOrder: builds the records through the runtime's embedding API from
+// the parser's events as the order file is read, checking every key against
+// the class that declares it. No document is built: each value becomes an
+// item, and each object a record, as soon as it has been read.
+//
+// Errors come as they would from a walk of the whole document: malformed
+// JSON first, then a key at the top that is neither "order" nor "param",
+// then the order's first error, then the parameters' first error. So the
+// first error of each of these sections is kept while reading goes on, and
+// a section with an error builds nothing more.
 
 #include "host/order_json.h"
 
@@ -20,6 +27,7 @@ namespace {
 
 using hostrt::Item;
 namespace embed = hostrt::embed;
+using Type = Json::value_t;
 
 // Arrays inside a value may nest this deep; deeper is an input error.
 constexpr int kMaxNesting = 64;
@@ -29,6 +37,7 @@ struct RecordClass {
   const char* name;                  // its registered name, for messages
   Item object;                       // the class object
   std::vector<std::string> members;  // declared member names
+  std::vector<std::string> folded;   // the same, case-folded
 
   RecordClass(const char* publicName, const char* className)
       : name(className), object(embed::callFunction(publicName)) {
@@ -36,36 +45,57 @@ struct RecordClass {
     for (size_t start = 0; start < names.size();) {
       size_t comma = std::min(names.find(',', start), names.size());
       members.push_back(names.substr(start, comma - start));
+      folded.push_back(foldCase(members.back()));
       start = comma + 1;
     }
   }
 
-  // The declared name that a key stands for, or null for none.
-  const std::string* member(std::string_view key) const {
-    for (const std::string& m : members) {
-      if (sameName(m, key)) return &m;
+  // The member a case-folded key names, -1 for none.
+  int find(std::string_view foldedKey) const {
+    for (size_t i = 0; i < folded.size(); ++i) {
+      if (folded[i] == foldedKey) return int(i);
     }
-    return nullptr;
+    return -1;
   }
+  int index(std::string_view member) const { return find(foldCase(member)); }
 };
 
-// A JSON value as messages name what was found: its kind, and the value
-// itself for a scalar (a long string cut short).
-std::string found(const Json& v) {
-  switch (v.type()) {
-    case Json::value_t::null: return "null";
-    case Json::value_t::boolean: return std::string("the boolean ") + v.dump();
-    case Json::value_t::string: {
-      const std::string& s = v.get_ref<const std::string&>();
-      if (s.size() <= 40) return "the string " + v.dump();
+// A value as the checks see it: its kind, and a scalar's value.
+struct Value {
+  Type type;
+  const Json* scalar = nullptr;     // null, booleans and numbers
+  const std::string* text = nullptr;  // strings
+  bool isString() const { return type == Type::string; }
+  bool isNumber() const {
+    return type == Type::number_integer || type == Type::number_unsigned ||
+           type == Type::number_float;
+  }
+  // The scalar as a JSON value, to show it in a message.
+  Json shown() const { return text ? Json(*text) : scalar ? *scalar : Json(type); }
+};
+
+Value viewOf(const Json& v) {
+  if (v.is_string()) return Value{Type::string, nullptr, &v.get_ref<const std::string&>()};
+  return Value{v.type(), &v};
+}
+
+// A value as messages name what was found: its kind, and the value itself
+// for a scalar (a long string cut short).
+std::string found(const Value& v) {
+  switch (v.type) {
+    case Type::null: return "null";
+    case Type::boolean: return std::string("the boolean ") + v.shown().dump();
+    case Type::string: {
+      const std::string& s = *v.text;
+      if (s.size() <= 40) return "the string " + v.shown().dump();
       size_t cut = 37;
       while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
       std::string shown = Json(s.substr(0, cut)).dump();
       return "the string " + shown.insert(shown.size() - 1, "...");
     }
-    case Json::value_t::array: return "an array";
-    case Json::value_t::object: return "an object";
-    default: return "the number " + v.dump();
+    case Type::array: return "an array";
+    case Type::object: return "an object";
+    default: return "the number " + v.shown().dump();
   }
 }
 
@@ -92,283 +122,453 @@ std::optional<double> wholeNumber(const Json& v) {
   return n;
 }
 
-// Builds the records from a document whose positions it received one by one
-// while the document was read (see PositionSink); a position's error is kept
-// and reported when the walk of the order reaches "orderPos", so that errors
-// come in the same order as for a document read whole.
-class RecordBuilder : public PositionSink {
+// The parts of an order file whose first errors are reported, in the order
+// in which they come; kNone ranks after all of them.
+enum Section { kTop, kOrder, kParam, kNone };
+
+// Builds the records of one order file from the events of its reading: the
+// order, its positions and supplier, and the parameters, each object a
+// record as soon as it is complete.
+//
+// Thread safety: one reader per order file, on the thread that reads it.
+class OrderReader : public JsonHandler {
  public:
-  explicit RecordBuilder(CodePage& codePage) : codePage_(codePage) {}
+  OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options);
 
-  void begin(const std::string& key) override;
-  void position(size_t index, Json&& element) override;
+  bool null() override { return scalar(Json(nullptr)); }
+  bool boolean(bool v) override { return scalar(Json(v)); }
+  bool number_integer(number_integer_t v) override { return scalar(Json(v)); }
+  bool number_unsigned(number_unsigned_t v) override { return scalar(Json(v)); }
+  bool number_float(number_float_t v, const string_t&) override { return scalar(Json(v)); }
+  bool string(string_t& v) override { return value(Value{Type::string, nullptr, &v}); }
+  bool start_object(size_t) override { return begin(true); }
+  bool start_array(size_t) override { return begin(false); }
+  bool end_object() override { return end(); }
+  bool end_array() override { return end(); }
+  bool key(string_t& key) override;
 
-  bool build(const Json& doc, const OrderOptions& options, OrderRecords* out);
-  const std::string& error() const { return error_; }
-  std::vector<std::string>& warnings() { return warnings_; }
-  const std::string& orderFile() const { return orderFile_; }
+  // The records, or the first error, once the whole text has been read.
+  Status finish(OrderRecords* out);
 
  private:
-  bool fail(const std::string& path, const std::string& problem) {
-    error_ = path.empty() ? problem : path + ": " + problem;
-    return false;
-  }
-  bool unknownKey(const std::string& path, const RecordClass& cls) {
-    return fail(path, std::string("unknown key, not a member of ") + cls.name);
-  }
-  bool expected(const std::string& path, const char* what, const Json& v) {
-    return fail(path, std::string("expected ") + what + ", got " + found(v));
-  }
-  bool checkPositionMember(const std::string& member, const Json& v, const std::string& path);
-  bool checkLines(const Json& lines, const std::string& path, size_t positions);
+  // What an open object or array becomes.
+  enum class Role {
+    kTopObject,  // the document: "order" and "param"
+    kRecord,     // an object whose keys are a record's members
+    kPositions,  // "order"."orderPos": an object per position
+    kArray,      // an array value, its elements items
+    kSkip,       // nothing: read only for the checks on all JSON
+  };
+  struct Frame {
+    Role role = Role::kSkip;
+    Section section = kNone;
+    const RecordClass* cls = nullptr;  // kRecord
+    Item instance;                     // kRecord: the record being filled
+    int member = -1;                   // kRecord: the member the last key names, or -1
+    std::vector<Item> elements;        // kPositions, kArray
+    int nesting = 0;                   // kArray: arrays around it in the same value
+  };
 
-  bool order(const Json& object, Item* out);
-  bool positions(const Json& array, const std::string& path, Item* out);
-  bool plainRecord(const Json& object, const RecordClass& cls, const std::string& path,
-                   Item* out);
-  bool param(const Json* object, const std::optional<std::string>& exportDir, Item* out);
-  bool exportDirectory(const Json& value, const std::string& path, Item* out);
-  bool value(const Json& v, const std::string& path, Item* out, int depth = 0);
+  bool scalar(const Json& v) { return value(viewOf(v)); }
+  bool value(const Value& v);
+  bool begin(bool object);
+  bool end();
+  void open(bool object);
+  void openTop(bool object);
+  void openMember(const Frame& record, bool object);
+  void openValue(bool object, Section section, int nesting);
+  void push(Role role, Section section, const RecordClass* cls = nullptr, int nesting = 0);
+  void memberValue(Frame& record, const Value& v);
+  void deliver(Frame& parent, Item&& item);
+  void finishOrder(Frame& order);
+  Status finishParam(OrderRecords* out);
+
+  bool building(Section s) const { return s < failed_; }
+  void fail(Section s, const std::string& problem, bool atPath = true);
+  bool expected(Section s, const char* what, const Value& v);
+  std::string path(Section s) const;
+  bool item(const Value& v, Section s, Item* out);
+  bool checkPositionMember(int member, const Value& v);
+  void checkLines(size_t positions);
+  Status exportDirectory(const Value& v, Item* out);
 
   CodePage& codePage_;
+  const OrderOptions& options_;
   RecordClass order_{"ORDER_STRUCTURE", "order_Structure"};
   RecordClass position_{"ORDERPOSITION_STRUCTURE", "orderPosition_Structure"};
   RecordClass supplier_{"SUPPLIER_STRUCTURE", "supplier_Structure"};
   RecordClass param_{"PARAM_STRUCTURE", "param_Structure"};
-  std::string error_;
-  std::vector<std::string> warnings_;
-  std::string orderFile_;
+  const int orderPosMember_ = order_.index("orderPos");
+  const int linesMember_ = order_.index("lines");
+  const int supplierMember_ = order_.index("supplier");
+  const int zelxportMember_ = param_.index("zelxport");
+  // What the plug-in reads of a position, by member.
+  enum class Check { kNone, kText, kMission, kQuantity };
+  std::vector<Check> positionChecks_;
 
-  // The positions received while reading.
-  struct Streamed {
-    bool active = false;       // the document's orderPos was streamed
-    std::string path;          // "order.orderPos" as the document spells the key
-    std::vector<Item> items;   // the positions built so far
-    size_t count = 0;          // elements received
-    std::string error;         // the first position's error, empty for none
-  } streamed_;
+  std::vector<Frame> stack_;  // the open objects and arrays, beside frames_
+  Section topKey_ = kNone;    // the section the last key of the document names
+  bool topIsObject_ = false;
+  bool orderGiven_ = false, paramGiven_ = false;
+  Section failed_ = kNone;  // the first section with an error
+  std::string error_;       // that error
+
+  std::optional<Json> linesValue_;  // "lines" as given
+  std::string linesPath_;
+  size_t positionCount_ = 0;
+  bool positionsGiven_ = false;
+  Item orderRecord_, paramRecord_;
+  Item dir_;                         // the export directory
+  Status exportDirError_;            // --export-dir's error
+  std::vector<std::string> warnings_;
 };
 
-void RecordBuilder::begin(const std::string& key) {
-  streamed_ = {};
-  streamed_.active = true;
-  streamed_.path = memberPath("order", key);
+OrderReader::OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options)
+    : JsonHandler(text), codePage_(codePage), options_(options) {
+  for (const std::string& name : position_.folded) {
+    positionChecks_.push_back(name == "partno" || name == "remark" ? Check::kText
+                              : name == "missionno"                ? Check::kMission
+                              : name == "quantity"                 ? Check::kQuantity
+                                                                   : Check::kNone);
+  }
+  if (options.exportDir) {
+    std::string dir = *options.exportDir;
+    Status s = exportDirectory(Value{Type::string, nullptr, &dir}, &dir_);
+    if (!s.ok()) exportDirError_ = s.prefixed("--export-dir: ");
+  }
 }
 
-void RecordBuilder::position(size_t index, Json&& element) {
-  ++streamed_.count;
-  if (!streamed_.error.empty()) return;
-  Item item;
-  if (!plainRecord(element, position_, elementPath(streamed_.path, index), &item)) {
-    streamed_.error = error_;
-    streamed_.items.clear();
+// ------------------------------------------------------------- errors
+
+// Keeps the error when it is the first of the first section with one.
+void OrderReader::fail(Section s, const std::string& problem, bool atPath) {
+  if (!building(s)) return;
+  failed_ = s;
+  error_ = atPath ? path(s) + ": " + problem : problem;
+}
+
+bool OrderReader::expected(Section s, const char* what, const Value& v) {
+  fail(s, std::string("expected ") + what + ", got " + found(v));
+  return false;
+}
+
+// The path of the value being read. The document's two keys are named as
+// the records are, in whatever letter case the file spells them.
+std::string OrderReader::path(Section s) const {
+  return frames_.path(s == kOrder ? "order" : s == kParam ? "param" : "");
+}
+
+// ------------------------------------------------------------- events
+
+bool OrderReader::begin(bool object) {
+  frames_.value();
+  open(object);
+  Status s = frames_.open(object);
+  return s.ok() || stop(s);
+}
+
+bool OrderReader::key(string_t& key) {
+  Status s = frames_.key(key);
+  if (!s.ok()) return stop(s);
+  Frame& top = stack_.back();
+  const std::string& folded = frames_.foldedKey();
+  if (top.role == Role::kTopObject) {
+    topKey_ = folded == "order" ? kOrder : folded == "param" ? kParam : kNone;
+    orderGiven_ |= topKey_ == kOrder;
+    paramGiven_ |= topKey_ == kParam;
+    if (topKey_ == kNone) fail(kTop, "unknown key, expected \"order\" or \"param\"");
+  } else if (top.role == Role::kRecord && building(top.section)) {
+    top.member = top.cls->find(folded);
+    if (top.member < 0) fail(top.section, std::string("unknown key, not a member of ") + top.cls->name);
+  }
+  return true;
+}
+
+bool OrderReader::value(const Value& v) {
+  frames_.value();
+  if (stack_.empty()) return true;  // a document that is no object: see finish()
+  Frame& top = stack_.back();
+  if (!building(top.section)) return true;
+  switch (top.role) {
+    case Role::kTopObject:
+      if (topKey_ == kOrder) fail(kOrder, "must be an object of order_Structure members");
+      if (topKey_ == kParam) fail(kParam, "must be an object of param_Structure members");
+      break;
+    case Role::kPositions:
+      fail(kOrder, "must be an object of orderPosition_Structure members");
+      break;
+    case Role::kArray: {
+      Item element;
+      if (item(v, top.section, &element)) top.elements.push_back(std::move(element));
+      break;
+    }
+    case Role::kRecord: memberValue(top, v); break;
+    case Role::kSkip: break;
+  }
+  return true;
+}
+
+bool OrderReader::end() {
+  Frame done = std::move(stack_.back());
+  stack_.pop_back();
+  frames_.close();
+  if (done.role == Role::kSkip || !building(done.section) || stack_.empty()) return true;
+  Item made;
+  switch (done.role) {
+    case Role::kRecord:
+      if (done.cls == &order_) {
+        finishOrder(done);
+        return true;
+      }
+      if (done.cls == &param_) {
+        paramRecord_ = done.instance;
+        return true;
+      }
+      made = done.instance;
+      break;
+    case Role::kPositions:
+      positionCount_ = done.elements.size();
+      positionsGiven_ = true;
+      made = Item::array(std::move(done.elements));
+      break;
+    case Role::kArray: made = Item::array(std::move(done.elements)); break;
+    default: return true;
+  }
+  deliver(stack_.back(), std::move(made));
+  return true;
+}
+
+// ------------------------------------------------------ opening a container
+
+void OrderReader::push(Role role, Section section, const RecordClass* cls, int nesting) {
+  Frame& f = stack_.emplace_back();
+  f.role = role;
+  f.section = section;
+  f.cls = cls;
+  f.nesting = nesting;
+  if (cls) f.instance = embed::newInstance(cls->object);
+}
+
+// Decides what the object or array that begins becomes; what is not built
+// is skipped.
+void OrderReader::open(bool object) {
+  if (stack_.empty()) {
+    topIsObject_ = object;
+    return push(object ? Role::kTopObject : Role::kSkip, kTop);
+  }
+  const Frame& parent = stack_.back();
+  if (parent.role == Role::kSkip || !building(parent.section)) {
+    return push(Role::kSkip, parent.section);
+  }
+  switch (parent.role) {
+    case Role::kTopObject: return openTop(object);
+    case Role::kRecord: return openMember(parent, object);
+    case Role::kPositions:
+      if (object) return push(Role::kRecord, kOrder, &position_);
+      fail(kOrder, "must be an object of orderPosition_Structure members");
+      return push(Role::kSkip, kOrder);
+    default: return openValue(object, parent.section, parent.nesting + 1);
+  }
+}
+
+void OrderReader::openTop(bool object) {
+  if (topKey_ == kNone) return push(Role::kSkip, kTop);
+  const RecordClass& cls = topKey_ == kOrder ? order_ : param_;
+  if (!object) {
+    fail(topKey_, std::string("must be an object of ") + cls.name + " members");
+    return push(Role::kSkip, topKey_);
+  }
+  if (topKey_ == kParam && !exportDirError_.ok()) fail(kParam, exportDirError_.toString(), false);
+  push(Role::kRecord, topKey_, &cls);
+}
+
+void OrderReader::openMember(const Frame& record, bool object) {
+  const Section s = record.section;
+  const int m = record.member;
+  const Value v{object ? Type::object : Type::array};
+  if (m < 0 || (record.cls == &position_ && !checkPositionMember(m, v))) {
+    return push(Role::kSkip, s);
+  }
+  if (record.cls == &order_ && m == orderPosMember_) {
+    if (!object) return push(Role::kPositions, s);
+    fail(s, "must be an array of objects (the positions)");
+    return push(Role::kSkip, s);
+  }
+  if (record.cls == &order_ && m == supplierMember_ && object) {
+    return push(Role::kRecord, s, &supplier_);
+  }
+  if (record.cls == &param_ && m == zelxportMember_) {
+    // --export-dir replaces whatever the file gives.
+    if (!options_.exportDir) fail(s, "the export directory must be a string");
+    return push(Role::kSkip, s);
+  }
+  openValue(object, s, 0);
+}
+
+void OrderReader::openValue(bool object, Section s, int nesting) {
+  if (object) {
+    fail(s, "an object where no record is expected");
+  } else if (nesting >= kMaxNesting) {
+    fail(s, "arrays nested too deeply");
+  } else {
+    return push(Role::kArray, s, nullptr, nesting);
+  }
+  push(Role::kSkip, s);
+}
+
+// ------------------------------------------------------- values and records
+
+void OrderReader::memberValue(Frame& record, const Value& v) {
+  const int m = record.member;
+  if (m < 0 || (record.cls == &position_ && !checkPositionMember(m, v))) return;
+  if (record.cls == &order_ && m == orderPosMember_) {
+    return fail(kOrder, "must be an array of objects (the positions)");
+  }
+  if (record.cls == &param_ && m == zelxportMember_) {
+    if (options_.exportDir) return;  // --export-dir replaces it
+    Status s = exportDirectory(v, &dir_);
+    if (!s.ok()) fail(kParam, s.toString());
     return;
   }
-  streamed_.items.push_back(std::move(item));
+  Item made;
+  if (!item(v, record.section, &made)) return;
+  if (record.cls == &order_ && m == linesMember_) {
+    linesValue_ = v.shown();
+    linesPath_ = path(kOrder);
+  }
+  embed::setMember(record.instance, record.cls->members[size_t(m)], made);
+}
+
+// A complete record or array goes to the container around it.
+void OrderReader::deliver(Frame& parent, Item&& made) {
+  if (parent.role != Role::kRecord) return parent.elements.push_back(std::move(made));
+  if (parent.cls == &order_ && parent.member == linesMember_) {
+    linesValue_ = Json::array();
+    linesPath_ = path(kOrder);
+  }
+  embed::setMember(parent.instance, parent.cls->members[size_t(parent.member)], made);
+}
+
+bool OrderReader::item(const Value& v, Section s, Item* out) {
+  switch (v.type) {
+    case Type::null: *out = Item(); return true;
+    case Type::boolean: *out = Item::logical(v.scalar->get<bool>()); return true;
+    case Type::number_integer: *out = Item::integer(v.scalar->get<int64_t>()); return true;
+    case Type::number_unsigned: {
+      uint64_t n = v.scalar->get<uint64_t>();
+      *out = n <= uint64_t(INT64_MAX) ? Item::integer(int64_t(n)) : Item::real(double(n));
+      return true;
+    }
+    case Type::number_float: *out = Item::real(v.scalar->get<double>()); return true;
+    case Type::string: {
+      std::string bytes;
+      Status converted = codePage_.convert(*v.text, &bytes);
+      if (!converted.ok()) return fail(s, converted.toString()), false;
+      *out = Item::string(std::move(bytes));
+      return true;
+    }
+    default: return fail(s, "a value of a kind that records cannot hold"), false;
+  }
 }
 
 // What the plug-in reads of a position, checked before anything is sent.
-bool RecordBuilder::checkPositionMember(const std::string& member, const Json& v,
-                                        const std::string& path) {
-  const bool isText = sameName(member, "partNo") || sameName(member, "remark");
-  const bool isMission = sameName(member, "missionNo");
-  if ((isText || isMission) && v.is_string() &&
-      hasControlCharacter(v.get_ref<const std::string&>())) {
-    return expected(path, "a string without control characters other than tab", v);
+bool OrderReader::checkPositionMember(int member, const Value& v) {
+  const Check check = positionChecks_[size_t(member)];
+  const bool isText = check == Check::kText, isMission = check == Check::kMission;
+  if ((isText || isMission) && v.isString() && hasControlCharacter(*v.text)) {
+    return expected(kOrder, "a string without control characters other than tab", v);
   }
-  if (isText && !v.is_string()) return expected(path, "a string", v);
-  if (sameName(member, "quantity") && !v.is_number()) return expected(path, "a number", v);
-  if (isMission && !v.is_number() &&
-      !(v.is_string() && isBlank(v.get_ref<const std::string&>()))) {
-    return expected(path, "a number or a blank string", v);
+  if (isText && !v.isString()) return expected(kOrder, "a string", v);
+  if (check == Check::kQuantity && !v.isNumber()) return expected(kOrder, "a number", v);
+  if (isMission && !v.isNumber() && !(v.isString() && isBlank(*v.text))) {
+    return expected(kOrder, "a number or a blank string", v);
   }
   return true;
 }
 
 // "lines": a whole number up to the number of positions; fewer is sent as
 // it says, with a warning.
-bool RecordBuilder::checkLines(const Json& lines, const std::string& path, size_t positions) {
+void OrderReader::checkLines(size_t positions) {
+  const Json& lines = *linesValue_;
   std::optional<double> n = wholeNumber(lines);
-  if (!n) return expected(path, "a whole number", lines);
-  if (*n > double(positions)) {
-    std::string most = "a whole number no greater than the number of positions (" +
-                       std::to_string(positions) + ")";
-    return expected(path, most.c_str(), lines);
-  }
-  if (*n > 0 && *n < double(positions)) {
-    warnings_.push_back(path + ": only the first " + lines.dump() + " of the " +
+  std::string problem;
+  if (!n) {
+    problem = "expected a whole number, got ";
+  } else if (*n > double(positions)) {
+    problem = "expected a whole number no greater than the number of positions (" +
+              std::to_string(positions) + "), got ";
+  } else if (*n > 0 && *n < double(positions)) {
+    warnings_.push_back(linesPath_ + ": only the first " + lines.dump() + " of the " +
                         std::to_string(positions) + " positions are sent");
   }
-  return true;
+  if (!problem.empty()) fail(kOrder, linesPath_ + ": " + problem + found(viewOf(lines)), false);
 }
 
-bool RecordBuilder::build(const Json& doc, const OrderOptions& options, OrderRecords* out) {
-  if (!doc.is_object()) {
-    return fail("", "the order file must hold a JSON object with the key \"order\"");
+void OrderReader::finishOrder(Frame& order) {
+  if (linesValue_) checkLines(positionCount_);
+  if (!building(kOrder)) return;
+  if (!positionsGiven_) embed::setMember(order.instance, "orderPos", Item::array({}));
+  if (!linesValue_) {
+    embed::setMember(order.instance, "lines", Item::integer(int64_t(positionCount_)));
   }
-  const Json* orderJson = nullptr;
-  const Json* paramJson = nullptr;
-  for (const auto& [key, v] : doc.items()) {
-    if (sameName(key, "order")) {
-      orderJson = &v;
-    } else if (sameName(key, "param")) {
-      paramJson = &v;
-    } else {
-      return fail(key, "unknown key, expected \"order\" or \"param\"");
-    }
-  }
-  if (!orderJson) return fail("order", "missing (the order file must have the key \"order\")");
-  return order(*orderJson, &out->order) && param(paramJson, options.exportDir, &out->param);
-}
-
-bool RecordBuilder::order(const Json& object, Item* out) {
-  if (!object.is_object()) return fail("order", "must be an object of order_Structure members");
-  Item instance = embed::newInstance(order_.object);
-  std::optional<size_t> positionCount;
-  const Json* lines = nullptr;
-  std::string linesPath;
-  for (const auto& [key, v] : object.items()) {
-    std::string path = memberPath("order", key);
-    const std::string* member = order_.member(key);
-    if (!member) return unknownKey(path, order_);
-    Item item;
-    if (sameName(*member, "orderPos") && streamed_.active) {
-      if (!streamed_.error.empty()) return fail("", streamed_.error);
-      item = Item::array(std::move(streamed_.items));
-      positionCount = streamed_.count;
-    } else if (sameName(*member, "orderPos")) {
-      if (!positions(v, path, &item)) return false;
-      positionCount = v.size();
-    } else if (sameName(*member, "supplier") && v.is_object()) {
-      if (!plainRecord(v, supplier_, path, &item)) return false;
-    } else if (!value(v, path, &item)) {
-      return false;
-    }
-    if (sameName(*member, "lines")) lines = &v, linesPath = path;
-    embed::setMember(instance, *member, item);
-  }
-  if (lines && !checkLines(*lines, linesPath, positionCount.value_or(0))) return false;
-  if (!positionCount) embed::setMember(instance, "orderPos", Item::array({}));
-  if (!lines) {
-    embed::setMember(instance, "lines", Item::integer(int64_t(positionCount.value_or(0))));
-  }
-  *out = instance;
-  return true;
-}
-
-bool RecordBuilder::positions(const Json& array, const std::string& path, Item* out) {
-  if (!array.is_array()) return fail(path, "must be an array of objects (the positions)");
-  std::vector<Item> elements(array.size());
-  for (size_t i = 0; i < array.size(); ++i) {
-    if (!plainRecord(array[i], position_, elementPath(path, i), &elements[i])) return false;
-  }
-  *out = Item::array(std::move(elements));
-  return true;
-}
-
-bool RecordBuilder::plainRecord(const Json& object, const RecordClass& cls,
-                                const std::string& path, Item* out) {
-  if (!object.is_object()) {
-    return fail(path, std::string("must be an object of ") + cls.name + " members");
-  }
-  Item instance = embed::newInstance(cls.object);
-  for (const auto& [key, v] : object.items()) {
-    std::string memberAt = memberPath(path, key);
-    const std::string* member = cls.member(key);
-    if (!member) return unknownKey(memberAt, cls);
-    if (&cls == &position_ && !checkPositionMember(*member, v, memberAt)) return false;
-    Item item;
-    if (!value(v, memberAt, &item)) return false;
-    embed::setMember(instance, *member, item);
-  }
-  *out = instance;
-  return true;
-}
-
-bool RecordBuilder::param(const Json* object, const std::optional<std::string>& exportDir,
-                          Item* out) {
-  if (object && !object->is_object()) {
-    return fail("param", "must be an object of param_Structure members");
-  }
-  Item instance = embed::newInstance(param_.object);
-  Item dir;
-  if (exportDir && !exportDirectory(Json(*exportDir), "--export-dir", &dir)) return false;
-  static const Json kNone = Json::object();
-  for (const auto& [key, v] : (object ? *object : kNone).items()) {
-    std::string path = memberPath("param", key);
-    const std::string* member = param_.member(key);
-    if (!member) return unknownKey(path, param_);
-    if (sameName(*member, "zelxport")) {
-      // --export-dir replaces whatever the file gives.
-      if (!exportDir && !exportDirectory(v, path, &dir)) return false;
-      continue;
-    }
-    Item item;
-    if (!value(v, path, &item)) return false;
-    embed::setMember(instance, *member, item);
-  }
-  if (dir.isNil()) {
-    return fail("param.zelxport", "no export directory: give it here or with --export-dir");
-  }
-  embed::setMember(instance, "zelxport", dir);
-  orderFile_ = std::string(dir.str()) + "\\velmoran.txt";
-  *out = instance;
-  return true;
+  orderRecord_ = order.instance;
 }
 
 // On Windows the runtime reads file names in the application's code page, so
 // the export directory is converted like every other string: a character the
 // code page lacks is an error, not another directory. On POSIX file names are
 // bytes, and the directory is used as given.
-bool RecordBuilder::exportDirectory(const Json& v, const std::string& path, Item* out) {
-  if (!v.is_string()) return fail(path, "the export directory must be a string");
-  const std::string& dir = v.get_ref<const std::string&>();
-  if (dir.empty()) return fail(path, "the export directory is empty");
+Status OrderReader::exportDirectory(const Value& v, Item* out) {
+  if (!v.isString()) return Status::invalidInput("the export directory must be a string");
+  const std::string& dir = *v.text;
+  if (dir.empty()) return Status::invalidInput("the export directory is empty");
   if (dir.find('\0') != std::string::npos) {
-    return fail(path, "the export directory contains a NUL character");
+    return Status::invalidInput("the export directory contains a NUL character");
   }
 #if defined(_WIN32)
   std::string bytes;
   Status s = codePage_.convert(dir, &bytes);
-  if (!s.ok()) return fail(path, s.toString());
+  if (!s.ok()) return s;
   *out = Item::string(std::move(bytes));
 #else
   *out = Item::string(dir);
 #endif
-  return true;
+  return Status();
 }
 
-bool RecordBuilder::value(const Json& v, const std::string& path, Item* out, int depth) {
-  using Type = Json::value_t;
-  switch (v.type()) {
-    case Type::null: *out = Item(); return true;
-    case Type::boolean: *out = Item::logical(v.get<bool>()); return true;
-    case Type::number_integer: *out = Item::integer(v.get<int64_t>()); return true;
-    case Type::number_unsigned: {
-      uint64_t n = v.get<uint64_t>();
-      *out = n <= uint64_t(INT64_MAX) ? Item::integer(int64_t(n)) : Item::real(double(n));
-      return true;
-    }
-    case Type::number_float: *out = Item::real(v.get<double>()); return true;
-    case Type::string: {
-      std::string bytes;
-      Status s = codePage_.convert(v.get_ref<const std::string&>(), &bytes);
-      if (!s.ok()) return fail(path, s.toString());
-      *out = Item::string(std::move(bytes));
-      return true;
-    }
-    case Type::array: {
-      if (depth >= kMaxNesting) return fail(path, "arrays nested too deeply");
-      std::vector<Item> elements(v.size());
-      for (size_t i = 0; i < v.size(); ++i) {
-        if (!value(v[i], elementPath(path, i), &elements[i], depth + 1)) return false;
-      }
-      *out = Item::array(std::move(elements));
-      return true;
-    }
-    case Type::object: return fail(path, "an object where no record is expected");
-    default: return fail(path, "a value of a kind that records cannot hold");
+// --------------------------------------------------------------- the end
+
+Status OrderReader::finish(OrderRecords* out) {
+  if (!topIsObject_) {
+    return Status::invalidInput("the order file must hold a JSON object with the key \"order\"");
   }
+  if (failed_ == kTop) return Status::invalidInput(error_);
+  if (!orderGiven_) {
+    return Status::invalidInput("order: missing (the order file must have the key \"order\")");
+  }
+  if (failed_ == kOrder) return Status::invalidInput(error_);
+  OrderRecords records;
+  Status s = finishParam(&records);
+  if (!s.ok()) return s;
+  records.order = orderRecord_;
+  records.codePage = codePage_.windowsId();
+  records.warnings = std::move(warnings_);
+  *out = std::move(records);
+  return Status();
+}
+
+Status OrderReader::finishParam(OrderRecords* out) {
+  if (!paramGiven_ && !exportDirError_.ok()) return exportDirError_;
+  if (failed_ == kParam) return Status::invalidInput(error_);
+  if (!paramGiven_) paramRecord_ = embed::newInstance(param_.object);
+  if (dir_.isNil()) {
+    return Status::invalidInput(
+        "param.zelxport: no export directory: give it here or with --export-dir");
+  }
+  embed::setMember(paramRecord_, "zelxport", dir_);
+  out->param = paramRecord_;
+  out->orderFile = std::string(dir_.str()) + "\\velmoran.txt";
+  return Status();
 }
 
 }  // namespace
@@ -377,17 +577,9 @@ Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecor
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
   if (!s.ok()) return s.prefixed("--codepage: ");
-  RecordBuilder builder(codePage);
-  Json document;
-  s = readJson(json, &builder, &document);
-  if (!s.ok()) return s;
-  OrderRecords records;
-  if (!builder.build(document, options, &records)) return Status::invalidInput(builder.error());
-  records.codePage = codePage.windowsId();
-  records.warnings = std::move(builder.warnings());
-  records.orderFile = builder.orderFile();
-  *out = std::move(records);
-  return Status();
+  OrderReader reader(json, codePage, options);
+  s = readJson(json, &reader);
+  return s.ok() ? reader.finish(out) : s;
 }
 
 }  // namespace velmoran::host
