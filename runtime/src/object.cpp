@@ -89,7 +89,7 @@ struct DispatchScope {
 };
 
 const Class* callerClass() {
-  const Frame* frame = rtCurrentFrame();
+  const Frame* frame = innermostFrame;
   return frame ? frame->owner : nullptr;
 }
 }  // namespace
@@ -447,8 +447,16 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
                          "get member", {*object});
     return;
   }
-  const Class* cls = object->object()->cls;
+  Object* o = object->object();
+  const Class* cls = o->cls;
   const MemberSlot* found = lookUpMember(cls, *member);
+  // The common case, an instance's own member that the caller may read,
+  // copied straight into the result.
+  if (found && !found->def->classLevel() && !o->isClass &&
+      (!found->def->internal() || privileged || callerClass() == found->def->owner)) {
+    *result = o->members()[found->slot];
+    return;
+  }
   if (!found) {
     auto super = cls->superIndex.find(member->symbol());
     if (super != cls->superIndex.end()) {
@@ -541,15 +549,28 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
 
 Item send(const Item& receiver, const Name& message, std::initializer_list<Item> args,
           Where where) {
-  noteLine(int(where.line()));
+  noteLineHere(int(where.line()));
   constexpr size_t kSmall = 8;
   if (args.size() + 1 <= kSmall) {
-    Item argv[kSmall];
-    argv[0] = receiver;
-    size_t i = 1;
-    for (const Item& a : args) argv[i++] = a;
+    // Only as many items as the send needs are built, on the stack.
+    alignas(Item) unsigned char storage[kSmall * sizeof(Item)];
+    Item* argv = reinterpret_cast<Item*>(storage);
+    struct Built {
+      Item* argv;
+      size_t count = 0;
+      ~Built() {
+        while (count > 0) argv[--count].~Item();
+      }
+    } built{argv};
+    // Counted once built: a copy that raises an error leaves nothing behind.
+    new (&argv[built.count]) Item(receiver);
+    ++built.count;
+    for (const Item& a : args) {
+      new (&argv[built.count]) Item(a);
+      ++built.count;
+    }
     Item result;
-    rtSend(&result, &message, int(args.size() + 1), argv);
+    rtSend(&result, &message, int(built.count), argv);
     return result;
   }
   std::vector<Item> argv;
@@ -561,21 +582,21 @@ Item send(const Item& receiver, const Name& message, std::initializer_list<Item>
 }
 
 Item send(const Name& message, int argc, const Item* argv, Where where) {
-  noteLine(int(where.line()));
+  noteLineHere(int(where.line()));
   Item result;
   rtSend(&result, &message, argc, argv);
   return result;
 }
 
 Item getMember(const Item& object, const Name& member, Where where) {
-  noteLine(int(where.line()));
+  noteLineHere(int(where.line()));
   Item result;
   rtGetMember(&result, &object, &member);
   return result;
 }
 
 void setMember(const Item& object, const Name& member, const Item& value, Where where) {
-  noteLine(int(where.line()));
+  noteLineHere(int(where.line()));
   rtSetMember(&object, &member, &value);
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -95,8 +97,52 @@ inline void releaseObjectStorage(Object* o) {
   }
 }
 
+// An array with no elements and one reference, from this thread's cache of
+// released arrays when it has one.
+ArrayData* newArrayData();
+
+// The runtime's own access to an item's storage, for the fast paths of its
+// functions and operations: results are written into the caller's item in
+// place instead of being built in a temporary and moved.
 struct ItemAccess {
   static StringBuffer* buffer(const Item& item);
+
+  // The bytes of a string item (the caller has tested the kind).
+  static std::string_view str(const Item& item) {
+    if (item.kind_ == Kind::StringInline) return {item.u_.inl.bytes, item.u_.inl.len};
+    if (item.u_.ref.owner) return item.u_.ref.owner->bytes;
+    return {item.u_.ref.ptr, item.u_.ref.len};
+  }
+
+  // Makes the item the short string of `len` bytes. The bytes must not live
+  // in the item's own storage, which this releases.
+  static void setInline(Item& item, const char* bytes, size_t len) {
+    item.release();
+    item.loaded_ = true;
+    item.kind_ = Kind::StringInline;
+    item.u_.inl = {};
+    std::memcpy(item.u_.inl.bytes, bytes, len);
+    item.u_.inl.len = uint8_t(len);
+  }
+  // Makes the item the array `data`, taking over its one reference.
+  static void setArray(Item& item, ArrayData* data) {
+    item.release();
+    item.loaded_ = true;
+    item.kind_ = Kind::Array;
+    item.u_.array = data;
+  }
+  static void setInteger(Item& item, int64_t value) {
+    item.release();
+    item.loaded_ = true;
+    item.kind_ = Kind::Integer;
+    item.u_.integer = value;
+  }
+  static void setLogical(Item& item, bool value) {
+    item.release();
+    item.loaded_ = true;
+    item.kind_ = Kind::Logical;
+    item.u_.logical = value;
+  }
 };
 
 // Withdraws every class that runs code for which codeIsGone is true (its own

@@ -4,10 +4,13 @@
 #include "hostrt/ops.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "call_context.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
+#include "object_internal.h"
 
 namespace hostrt {
 
@@ -19,10 +22,12 @@ Item wrongKinds(const char* operation, std::vector<Item> operands) {
   return raiseError(kErrorWrongKind, std::move(description), operation, std::move(operands));
 }
 
-void requireLoaded(const Item& a, const char* operation) {
-  if (!a.hasOps()) {
-    raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
-  }
+[[gnu::noinline]] void notLoaded(const char* operation) {
+  raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
+}
+
+inline void requireLoaded(const Item& a, const char* operation) {
+  if (!a.hasOps()) [[unlikely]] notLoaded(operation);
 }
 
 bool truthOfResumed(const Item& value) { return value.isLogical() && value.asLogical(); }
@@ -37,7 +42,7 @@ int compareItems(const Item& a, const Item& b) {
     return x < y ? -1 : x > y ? 1 : 0;
   }
   if (a.isString() && b.isString()) {
-    int c = a.str().compare(b.str());
+    int c = ItemAccess::str(a).compare(ItemAccess::str(b));
     return c < 0 ? -1 : c > 0 ? 1 : 0;
   }
   if (a.isLogical() && b.isLogical()) return int(a.asLogical()) - int(b.asLogical());
@@ -45,7 +50,8 @@ int compareItems(const Item& a, const Item& b) {
   return 2;
 }
 
-bool compare(const Item& a, const Item& b, const char* operation, bool (*test)(int)) {
+template <class Test>
+bool compare(const Item& a, const Item& b, const char* operation, Test test) {
   requireLoaded(a, operation);
   requireLoaded(b, operation);
   int c = compareItems(a, b);
@@ -56,7 +62,7 @@ bool compare(const Item& a, const Item& b, const char* operation, bool (*test)(i
 }  // namespace
 
 Item add(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(a, "+");
   requireLoaded(b, "+");
   if (a.isInteger() && b.isInteger()) {
@@ -66,55 +72,64 @@ Item add(const Item& a, const Item& b, Where where) {
   }
   if (a.isNumber() && b.isNumber()) return Item::real(a.asNumber() + b.asNumber());
   if (a.isString() && b.isString()) {
+    std::string_view head = ItemAccess::str(a), tail = ItemAccess::str(b);
+    if (head.size() + tail.size() <= Item::kInlineCapacity) {
+      char joined[Item::kInlineCapacity];
+      std::memcpy(joined, head.data(), head.size());
+      std::memcpy(joined + head.size(), tail.data(), tail.size());
+      Item sum;
+      ItemAccess::setInline(sum, joined, head.size() + tail.size());
+      return sum;
+    }
     std::string joined;
-    joined.reserve(a.str().size() + b.str().size());
-    joined.append(a.str()).append(b.str());
+    joined.reserve(head.size() + tail.size());
+    joined.append(head).append(tail);
     return Item::string(std::move(joined));
   }
   return wrongKinds("+", {a, b});
 }
 
 void appendInPlace(Item& target, const Item& tail, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(target, "+=");
   requireLoaded(tail, "+=");
   if (target.isString() && tail.isString()) {
-    target.appendBytes(tail.str());
+    target.appendBytes(ItemAccess::str(tail));
     return;
   }
   target = add(target, tail, where);
 }
 
 void increment(Item& target, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(target, "++");
   int64_t next;
   if (target.isInteger() && !__builtin_add_overflow(target.asInteger(), 1, &next)) {
-    target = Item::integer(next);
+    ItemAccess::setInteger(target, next);
     return;
   }
   target = add(target, Item::integer(1), where);
 }
 
 bool equal(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   return compare(a, b, "=", [](int c) { return c == 0; });
 }
 
 bool lessOrEqual(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   return compare(a, b, "<=", [](int c) { return c <= 0; });
 }
 
 bool greater(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   return compare(a, b, ">", [](int c) { return c > 0; });
 }
 
 bool exactlyEqual(const Item& a, const Item& b, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   if (!a.hasOps() || !b.hasOps()) return false;
-  if (a.isString() && b.isString()) return a.str() == b.str();
+  if (a.isString() && b.isString()) return ItemAccess::str(a) == ItemAccess::str(b);
   if (a.kind() != b.kind()) {
     return a.isNumber() && b.isNumber() && a.asNumber() == b.asNumber();
   }
@@ -130,25 +145,29 @@ bool exactlyEqual(const Item& a, const Item& b, Where where) {
 }
 
 Item negate(const Item& a, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(a, ".NOT.");
   if (a.isLogical()) return Item::logical(!a.asLogical());
   return wrongKinds(".NOT.", {a});
 }
 
 bool isTrue(const Item& a, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(a, "IF");
   if (a.isLogical()) return a.asLogical();
   return truthOfResumed(wrongKinds("IF", {a}));
 }
 
 Item element(const Item& array, const Item& index, Where where) {
-  noteLine(where.line());
+  noteLineHere(int(where.line()));
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
   if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
   const std::vector<Item>& elements = array.arrayData()->elements;
+  if (index.isInteger() && index.asInteger() >= 1 &&
+      uint64_t(index.asInteger()) <= elements.size()) {
+    return elements[size_t(index.asInteger()) - 1];
+  }
   double position = index.asNumber();
   if (position < 1 || position > double(elements.size()) || position != std::floor(position)) {
     return raiseError(kErrorBound, "array index out of bounds", "[]", {array, index});

@@ -17,10 +17,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "function_args.h"
 #include "hostrt/functions.h"
+#include "object_internal.h"
 
 namespace hostrt {
 
@@ -118,6 +120,32 @@ std::string formatZeros(const Scaled& s, int64_t len, int64_t dec) {
   return out;
 }
 
+// STRZERO of a whole number to no decimals in a short width, formatted on
+// the stack: the common case, and the same text as formatZeros gives.
+bool shortStrZero(const Item& n, int64_t len, int64_t dec, Item* result) {
+  constexpr size_t kShort = Item::kInlineCapacity;
+  if (!n.isInteger() || dec != 0 || len > int64_t(kShort)) return false;
+  int64_t value = n.asInteger();
+  uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+  size_t count = size_t(end - digits);
+  bool sign = value < 0;  // a zero magnitude is never negative
+  size_t width = count + (sign ? 1 : 0);
+  char out[kShort];
+  size_t n_out = size_t(len);
+  if (width > n_out) {
+    std::memset(out, '*', n_out);
+  } else {
+    char* at = out;
+    if (sign) *at++ = '-';
+    std::memset(at, '0', n_out - width);
+    std::memcpy(at + (n_out - width), digits, count);
+  }
+  ItemAccess::setInline(*result, out, n_out);
+  return true;
+}
+
 std::string strZero(const Item& n, int64_t len, int64_t dec) {
   // Whatever the number, it needs a digit before the point and dec after it.
   if (1 + (dec > 0 ? dec + 1 : 0) > len) return std::string(size_t(len), '*');
@@ -139,13 +167,46 @@ bool isEmpty(const Item& a) {
     case Kind::Float: return a.asNumber() == 0;
     case Kind::StringRef:
     case Kind::StringInline: {
-      std::string_view s = a.str();
+      std::string_view s = ItemAccess::str(a);
       return std::all_of(s.begin(), s.end(), isBlank);
     }
     case Kind::Array: return a.arrayData()->elements.empty();
     case Kind::Object: return false;
   }
   return false;
+}
+
+// The first occurrence of search in text at or after `from`, or npos. Part
+// numbers and remarks are short and most searches are one byte: those are
+// scanned in place rather than through the library's general search.
+size_t findFrom(std::string_view text, std::string_view search, size_t from) {
+  constexpr size_t kShortScan = 32;
+  if (search.size() == 1 && text.size() - std::min(from, text.size()) <= kShortScan) {
+    char wanted = search[0];
+    for (size_t i = from; i < text.size(); ++i) {
+      if (text[i] == wanted) return i;
+    }
+    return text.npos;
+  }
+  return text.find(search, from);
+}
+
+// Writes the text with every occurrence of search (the first at `first`)
+// replaced into out, which has room for the result; returns its length.
+size_t replaceAll(std::string_view text, std::string_view search, std::string_view replace,
+                  size_t first, char* out) {
+  char* to = out;
+  size_t from = 0;
+  for (size_t at = first; at != text.npos; at = findFrom(text, search, from)) {
+    std::memcpy(to, text.data() + from, at - from);
+    to += at - from;
+    std::memcpy(to, replace.data(), replace.size());
+    to += replace.size();
+    from = at + search.size();
+  }
+  std::memcpy(to, text.data() + from, text.size() - from);
+  to += text.size() - from;
+  return size_t(to - out);
 }
 
 }  // namespace
@@ -155,8 +216,16 @@ extern "C" void PADR(Item* result, int argc, const Item* argv) {
   std::string_view text;
   int64_t len = 0;
   if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
-  std::string out(text.substr(0, size_t(len)));
-  out.resize(size_t(len), ' ');
+  size_t width = size_t(len), kept = std::min(text.size(), width);
+  if (width <= Item::kInlineCapacity) {
+    char out[Item::kInlineCapacity];
+    std::memcpy(out, text.data(), kept);
+    std::memset(out + kept, ' ', width - kept);
+    ItemAccess::setInline(*result, out, width);
+    return;
+  }
+  std::string out(text.substr(0, kept));
+  out.resize(width, ' ');
   *result = Item::string(std::move(out));
 }
 
@@ -168,6 +237,7 @@ extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
       !args.optionalCount(3, 0, kMaxResult, &dec)) {
     return;
   }
+  if (shortStrZero(args.at(1), len, dec, result)) return;
   *result = Item::string(strZero(args.at(1), len, dec));
 }
 
@@ -178,32 +248,36 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
       !args.string(3, &replace)) {
     return;
   }
-  if (search.empty()) {
+  size_t first = search.empty() ? text.npos : findFrom(text, search, 0);
+  if (first == text.npos) {  // nothing to replace: the text itself, without a copy
     *result = args.at(1);
     return;
   }
-  size_t hits = 0;
-  for (size_t at = text.find(search); at != text.npos; at = text.find(search, at + search.size())) {
-    ++hits;
+  // The result is no longer than the text when the replacement is no longer
+  // than the search string; only a longer one needs the hits counted first.
+  size_t size = text.size();
+  if (replace.size() > search.size() || size > size_t(kMaxResult)) {
+    size_t hits = 0;
+    for (size_t at = first; at != text.npos; at = findFrom(text, search, at + search.size())) {
+      ++hits;
+    }
+    double grown =
+        double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
+    if (grown > double(kMaxResult)) {
+      args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
+                                    std::to_string(kMaxResult) + " bytes");
+      return;
+    }
+    size = size_t(grown);
   }
-  if (hits == 0) {  // nothing to replace: the text itself, without a copy
-    *result = args.at(1);
+  if (size <= Item::kInlineCapacity) {
+    char out[Item::kInlineCapacity];
+    size_t used = replaceAll(text, search, replace, first, out);
+    ItemAccess::setInline(*result, out, used);
     return;
   }
-  double size = double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
-  if (size > double(kMaxResult)) {
-    args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
-                                  std::to_string(kMaxResult) + " bytes");
-    return;
-  }
-  std::string out;
-  out.reserve(size_t(size));
-  size_t from = 0;
-  for (size_t at = text.find(search); at != text.npos; at = text.find(search, from)) {
-    out.append(text, from, at - from).append(replace);
-    from = at + search.size();
-  }
-  out.append(text, from);
+  std::string out(size, '\0');
+  out.resize(replaceAll(text, search, replace, first, out.data()));
   *result = Item::string(std::move(out));
 }
 
@@ -212,9 +286,9 @@ extern "C" void LEN(Item* result, int argc, const Item* argv) {
   if (!args.loaded()) return;
   const Item& a = args.at(1);
   if (a.isString()) {
-    *result = Item::integer(int64_t(a.str().size()));
+    ItemAccess::setInteger(*result, int64_t(ItemAccess::str(a).size()));
   } else if (a.isArray()) {
-    *result = Item::integer(int64_t(a.arrayData()->elements.size()));
+    ItemAccess::setInteger(*result, int64_t(a.arrayData()->elements.size()));
   } else {
     args.wrongKind(1, "a string or an array");
   }
@@ -223,7 +297,7 @@ extern "C" void LEN(Item* result, int argc, const Item* argv) {
 extern "C" void EMPTY(Item* result, int argc, const Item* argv) {
   FunctionArgs args("EMPTY", argc, argv, result);
   if (!args.loaded()) return;
-  *result = Item::logical(isEmpty(args.at(1)));
+  ItemAccess::setLogical(*result, isEmpty(args.at(1)));
 }
 
 extern "C" void CHR(Item* result, int argc, const Item* argv) {
@@ -237,10 +311,12 @@ extern "C" void CHR(Item* result, int argc, const Item* argv) {
 extern "C" void ACREATE(Item* result, int argc, const Item* argv) {
   FunctionArgs args("ACREATE", argc, argv, result);
   if (!args.loaded()) return;
-  std::vector<Item> elements;
-  elements.reserve(size_t(args.count()));
-  for (int i = 1; i <= args.count(); ++i) elements.push_back(args.at(i));
-  *result = Item::array(std::move(elements));
+  ArrayData* data = newArrayData();
+  Item array;
+  ItemAccess::setArray(array, data);  // released with the item should a copy fail
+  data->elements.reserve(size_t(args.count()));
+  for (int i = 1; i <= args.count(); ++i) data->elements.push_back(args.at(i));
+  *result = std::move(array);
 }
 
 }  // namespace hostrt
