@@ -54,7 +54,6 @@ MethodFrame::MethodFrame(int kind, const char* procedure, int params, int argc,
 }
 
 void MethodFrame::bind(int params, int argc, const Item* argv) {
-  for (const Item*& slot : slots_) slot = &nil_;
   int count = params + 1;
   if (params < 0 || count > kMaxSlots) {
     raiseError(kErrorArgument,
@@ -63,9 +62,9 @@ void MethodFrame::bind(int params, int argc, const Item* argv) {
                "method frame");
     count = params < 0 ? 1 : kMaxSlots;
   }
-  rtBindParameters(slots_, count, argc, argv, &nil_);
+  for (int i = 0; i < kMaxSlots; ++i) slots_[i] = i < count && i < argc ? &argv[i] : &nil_;
   if (record_.kind == kFrameClassMethod && self().isObject()) {
-    rtReturnObject(&classSelf_, rtClassOf(&self()));
+    classSelf_ = Item::object(self().object()->cls);
     slots_[0] = &classSelf_;
   }
 }

@@ -409,8 +409,18 @@ const MemberSlot* checkMember(const Item& object, const Name& member, const Memb
 }
 
 const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
-  auto it = cls->memberIndex.find(member.symbol());
-  return it == cls->memberIndex.end() ? nullptr : &it->second;
+  return cls->memberIndex.get(member.symbol());
+}
+
+// The slot of an instance's own member that the code running now may read
+// or assign without a check failing, or null.
+const MemberSlot* plainInstanceMember(const Item& object, const Name& member, bool privileged) {
+  if (!object.isObject() || !object.hasOps()) return nullptr;
+  const Object* o = object.object();
+  const MemberSlot* found = lookUpMember(o->cls, member);
+  if (!found || found->def->classLevel() || o->isClass) return nullptr;
+  if (found->def->internal() && !privileged && callerClass() != found->def->owner) return nullptr;
+  return found;
 }
 
 // A class-level member is one item shared by every thread that reaches the
@@ -441,6 +451,10 @@ void writeMember(const Item& object, const MemberSlot& slot, const Item& value) 
 
 extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
   bool privileged = takePrivilege();
+  if (const MemberSlot* slot = plainInstanceMember(*object, *member, privileged)) {
+    *result = object->object()->members()[slot->slot];
+    return;
+  }
   if (!object->isObject()) {
     *result = raiseError(kErrorNoMember,
                          std::string("member ") + member->text() + " of " + describeReceiver(*object),
@@ -450,13 +464,6 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
   Object* o = object->object();
   const Class* cls = o->cls;
   const MemberSlot* found = lookUpMember(cls, *member);
-  // The common case, an instance's own member that the caller may read,
-  // copied straight into the result.
-  if (found && !found->def->classLevel() && !o->isClass &&
-      (!found->def->internal() || privileged || callerClass() == found->def->owner)) {
-    *result = o->members()[found->slot];
-    return;
-  }
   if (!found) {
     auto super = cls->superIndex.find(member->symbol());
     if (super != cls->superIndex.end()) {
@@ -510,8 +517,8 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
     return;
   }
   const Class* cls = object->cls;
-  auto it = cls->methodIndex.find(message->symbol());
-  if (it == cls->methodIndex.end()) {
+  const MethodDef* const* found = cls->methodIndex.get(message->symbol());
+  if (!found) {
     if (object->isClass && message->symbol() == kNew.symbol()) {
       rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
       return;
@@ -522,7 +529,7 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
                          sendOperation(message), {argv[0]});
     return;
   }
-  const MethodDef* method = it->second;
+  const MethodDef* method = *found;
   if (method->internal() && !privileged && callerClass() != method->owner) {
     *result = raiseError(kErrorAccess,
                          "internal method " + method->name + " of class " + method->owner->name +
@@ -590,6 +597,12 @@ Item send(const Name& message, int argc, const Item* argv, Where where) {
 
 Item getMember(const Item& object, const Name& member, Where where) {
   noteLineHere(int(where.line()));
+  // The common case, an instance's own member, copied straight out; a
+  // privilege granted for this access is used up all the same.
+  if (const MemberSlot* slot = plainInstanceMember(object, member, privilegeOnce)) {
+    privilegeOnce = false;
+    return object.object()->members()[slot->slot];
+  }
   Item result;
   rtGetMember(&result, &object, &member);
   return result;

@@ -114,6 +114,14 @@ struct ItemAccess {
     return {item.u_.ref.ptr, item.u_.ref.len};
   }
 
+  // The heap buffer of a loaded string that no other item shares, which may
+  // be changed in place; null for any other item.
+  static StringBuffer* ownBuffer(const Item& item) {
+    if (item.kind_ != Kind::StringRef || !item.loaded_) return nullptr;
+    StringBuffer* b = item.u_.ref.owner;
+    return b && b->refs.load(std::memory_order_acquire) == 1 ? b : nullptr;
+  }
+
   // Makes the item the short string of `len` bytes. The bytes must not live
   // in the item's own storage, which this releases.
   static void setInline(Item& item, const char* bytes, size_t len) {

@@ -50,13 +50,24 @@ int compareItems(const Item& a, const Item& b) {
   return 2;
 }
 
+// compare's general case: the checks, then any two comparable kinds.
 template <class Test>
-bool compare(const Item& a, const Item& b, const char* operation, Test test) {
+[[gnu::noinline]] bool compareChecked(const Item& a, const Item& b, const char* operation,
+                                      Test test) {
   requireLoaded(a, operation);
   requireLoaded(b, operation);
   int c = compareItems(a, b);
   if (c == 2) return truthOfResumed(wrongKinds(operation, {a, b}));
   return test(c);
+}
+
+// The common case, two integers, before the checks.
+template <class Test>
+bool compare(const Item& a, const Item& b, const char* operation, Test test) {
+  if (a.isInteger() && b.isInteger() && a.hasOps() && b.hasOps()) {
+    return test(a.asInteger() < b.asInteger() ? -1 : a.asInteger() > b.asInteger() ? 1 : 0);
+  }
+  return compareChecked(a, b, operation, test);
 }
 
 }  // namespace
@@ -91,6 +102,11 @@ Item add(const Item& a, const Item& b, Where where) {
 
 void appendInPlace(Item& target, const Item& tail, Where where) {
   noteLineHere(int(where.line()));
+  // The common case, a text of its own growing by a string, before the checks.
+  if (StringBuffer* own = ItemAccess::ownBuffer(target); own && tail.isString() && tail.hasOps()) {
+    own->bytes.append(ItemAccess::str(tail));
+    return;
+  }
   requireLoaded(target, "+=");
   requireLoaded(tail, "+=");
   if (target.isString() && tail.isString()) {
@@ -158,21 +174,31 @@ bool isTrue(const Item& a, Where where) {
   return truthOfResumed(wrongKinds("IF", {a}));
 }
 
-Item element(const Item& array, const Item& index, Where where) {
-  noteLineHere(int(where.line()));
+namespace {
+
+[[gnu::noinline]] Item elementSlow(const Item& array, const Item& index) {
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
   if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
   const std::vector<Item>& elements = array.arrayData()->elements;
-  if (index.isInteger() && index.asInteger() >= 1 &&
-      uint64_t(index.asInteger()) <= elements.size()) {
-    return elements[size_t(index.asInteger()) - 1];
-  }
   double position = index.asNumber();
   if (position < 1 || position > double(elements.size()) || position != std::floor(position)) {
     return raiseError(kErrorBound, "array index out of bounds", "[]", {array, index});
   }
   return elements[size_t(position) - 1];
+}
+
+}  // namespace
+
+Item element(const Item& array, const Item& index, Where where) {
+  noteLineHere(int(where.line()));
+  // The common case, an integer index within the array, before the checks.
+  if (array.isArray() && array.hasOps() && index.isInteger() && index.hasOps()) {
+    const std::vector<Item>& elements = array.arrayData()->elements;
+    int64_t at = index.asInteger();
+    if (at >= 1 && uint64_t(at) <= elements.size()) return elements[size_t(at) - 1];
+  }
+  return elementSlow(array, index);
 }
 
 extern "C" void rtAssign(Item* target, const Item* source) { *target = *source; }

@@ -15,6 +15,7 @@
 //   - A STRTRAN result longer than kMaxResult bytes is a kErrorArgument error.
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -176,19 +177,52 @@ bool isEmpty(const Item& a) {
   return false;
 }
 
-// The first occurrence of search in text at or after `from`, or npos. Part
-// numbers and remarks are short and most searches are one byte: those are
-// scanned in place rather than through the library's general search.
-size_t findFrom(std::string_view text, std::string_view search, size_t from) {
-  constexpr size_t kShortScan = 32;
-  if (search.size() == 1 && text.size() - std::min(from, text.size()) <= kShortScan) {
-    char wanted = search[0];
-    for (size_t i = from; i < text.size(); ++i) {
-      if (text[i] == wanted) return i;
+// The first byte `wanted` in p[0, n), or n. Eight bytes at a time: a byte of
+// w ^ pattern is zero where w holds the byte, and the lowest flag that
+// (x - ones) & ~x & highs raises marks the first such byte exactly.
+size_t findByte(const char* p, size_t n, char wanted) {
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    const uint64_t pattern = kOnes * uint8_t(wanted);
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      uint64_t x = w ^ pattern;
+      if (uint64_t hit = (x - kOnes) & ~x & kHighs) return i + size_t(std::countr_zero(hit) / 8);
     }
-    return text.npos;
+  }
+  for (; i < n; ++i) {
+    if (p[i] == wanted) return i;
+  }
+  return n;
+}
+
+// The first occurrence of search in text at or after `from`, or npos. Most
+// searches are one byte in a short text: those are scanned in place.
+size_t findFrom(std::string_view text, std::string_view search, size_t from) {
+  if (search.size() == 1) {
+    if (from >= text.size()) return text.npos;
+    size_t at = from + findByte(text.data() + from, text.size() - from, search[0]);
+    return at < text.size() ? at : text.npos;
   }
   return text.find(search, from);
+}
+
+// The fast paths of the functions below take arguments that need no check
+// beyond their kind: loaded strings and whole numbers. Anything else goes
+// the checked way, which raises the errors.
+bool plainString(const Item& a, std::string_view* out) {
+  if (!a.isString() || !a.hasOps()) return false;
+  *out = ItemAccess::str(a);
+  return true;
+}
+
+// A loaded integer from 0 to max.
+bool plainCount(const Item& a, int64_t max, int64_t* out) {
+  if (!a.isInteger() || !a.hasOps() || a.asInteger() < 0 || a.asInteger() > max) return false;
+  *out = a.asInteger();
+  return true;
 }
 
 // Writes the text with every occurrence of search (the first at `first`)
@@ -212,10 +246,13 @@ size_t replaceAll(std::string_view text, std::string_view search, std::string_vi
 }  // namespace
 
 extern "C" void PADR(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("PADR", argc, argv, result);
   std::string_view text;
   int64_t len = 0;
-  if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
+  if (argc != 2 || !argv || !plainString(argv[0], &text) ||
+      !plainCount(argv[1], kMaxResult, &len)) {
+    FunctionArgs args("PADR", argc, argv, result);
+    if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
+  }
   size_t width = size_t(len), kept = std::min(text.size(), width);
   if (width <= Item::kInlineCapacity) {
     char out[Item::kInlineCapacity];
@@ -230,6 +267,14 @@ extern "C" void PADR(Item* result, int argc, const Item* argv) {
 }
 
 extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
+  int64_t width = 0, noDecimals = 0;
+  if ((argc == 2 || argc == 3) && argv && argv[0].isInteger() && argv[0].hasOps() &&
+      plainCount(argv[1], kMaxResult, &width) &&
+      (argc == 2 || (argv[2].isNil() && argv[2].hasOps()) ||
+       plainCount(argv[2], 0, &noDecimals)) &&
+      shortStrZero(argv[0], width, 0, result)) {
+    return;
+  }
   FunctionArgs args("STRZERO", argc, argv, result);
   double value = 0;
   int64_t len = 0, dec = 0;
@@ -242,15 +287,18 @@ extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
 }
 
 extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
-  FunctionArgs args("STRTRAN", argc, argv, result);
   std::string_view text, search, replace;
-  if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
-      !args.string(3, &replace)) {
-    return;
+  if (argc != 3 || !argv || !plainString(argv[0], &text) || !plainString(argv[1], &search) ||
+      !plainString(argv[2], &replace)) {
+    FunctionArgs args("STRTRAN", argc, argv, result);
+    if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
+        !args.string(3, &replace)) {
+      return;
+    }
   }
   size_t first = search.empty() ? text.npos : findFrom(text, search, 0);
   if (first == text.npos) {  // nothing to replace: the text itself, without a copy
-    *result = args.at(1);
+    *result = argv[0];
     return;
   }
   // The result is no longer than the text when the replacement is no longer
@@ -264,6 +312,7 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
     double grown =
         double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
     if (grown > double(kMaxResult)) {
+      FunctionArgs args("STRTRAN", argc, argv, result);
       args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
                                     std::to_string(kMaxResult) + " bytes");
       return;
@@ -282,6 +331,12 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
 }
 
 extern "C" void LEN(Item* result, int argc, const Item* argv) {
+  if (argc == 1 && argv && argv[0].hasOps() && (argv[0].isString() || argv[0].isArray())) {
+    const Item& a = argv[0];
+    size_t n = a.isString() ? ItemAccess::str(a).size() : a.arrayData()->elements.size();
+    ItemAccess::setInteger(*result, int64_t(n));
+    return;
+  }
   FunctionArgs args("LEN", argc, argv, result);
   if (!args.loaded()) return;
   const Item& a = args.at(1);
@@ -295,6 +350,10 @@ extern "C" void LEN(Item* result, int argc, const Item* argv) {
 }
 
 extern "C" void EMPTY(Item* result, int argc, const Item* argv) {
+  if (argc == 1 && argv && argv[0].hasOps()) {
+    ItemAccess::setLogical(*result, isEmpty(argv[0]));
+    return;
+  }
   FunctionArgs args("EMPTY", argc, argv, result);
   if (!args.loaded()) return;
   ItemAccess::setLogical(*result, isEmpty(args.at(1)));

@@ -198,7 +198,9 @@ class HOSTRT_API Item {
   // Only strings by pointer, arrays and objects hold counted storage; the
   // other kinds skip the call through the operation table.
   bool holdsStorage() const {
-    return kind_ == Kind::StringRef || kind_ == Kind::Array || kind_ == Kind::Object;
+    constexpr unsigned kCounted = 1u << unsigned(Kind::StringRef) | 1u << unsigned(Kind::Array) |
+                                  1u << unsigned(Kind::Object);
+    return (kCounted >> unsigned(kind_)) & 1u;
   }
   void release() noexcept {
     if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(*this);
