@@ -26,11 +26,17 @@ class CreationScope {
   Item* temporary_ = nullptr;  // the nil item made for the superclass look-up
 };
 
+int instanceMemberCount(const ClassDecl& decl) {
+  int count = 0;
+  for (const MemberDecl& m : decl.members) count += (m.flags & hostrt::kMemberClassLevel) ? 0 : 1;
+  return count;
+}
+
 hostrt::Class* defineClass(const ClassDecl& decl, hostrt::Class* superclass) {
   int superCount = superclass ? 1 : 0;
   hostrt::Class* cls = hostrt::rtCreateClass(
-      decl.className, decl.instanceMembers, decl.allMembers, decl.methods,
-      superCount, &superclass, 0, 0, 0);
+      decl.className, instanceMemberCount(decl), int(decl.members.size()),
+      int(decl.methodList.size()), superCount, &superclass, 0, 0, 0);
   for (const MemberDecl& m : decl.members) hostrt::rtDefineMember(cls, m.name, m.flags);
   for (const MethodDecl& m : decl.methodList) hostrt::rtDefineMethod(cls, m.name, m.impl, m.flags);
   return cls;

@@ -4,7 +4,8 @@
 // class lock it looks its class up by name and returns it when it is already
 // registered. Otherwise it enters a frame named after the class function,
 // obtains its superclass (if it has one) by calling that class's function,
-// creates the class with the counts it declares, defines its members and then
+// creates the class with the counts of what it declares (its instance
+// members, all its members, its methods), defines its members and then
 // its methods in declaration order, ends the definition, registers the class,
 // runs its class initialiser and returns the class object.
 //
@@ -17,12 +18,23 @@
 // function that needs its superclass takes the lock a second time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
 #include "binding/host_runtime.h"
 
 namespace velmoran {
+
+// A procedure name as a template argument, so that one method body serves
+// several methods, each instantiation running under its own name.
+template <size_t N>
+struct ProcedureName {
+  char chars[N];
+  constexpr ProcedureName(const char (&name)[N]) {  // NOLINT: implicit on purpose
+    for (size_t i = 0; i < N; ++i) chars[i] = name[i];
+  }
+};
 
 struct MemberDecl {
   const char* name;  // as declared
@@ -39,9 +51,6 @@ struct ClassDecl {
   const char* publicName;          // the class function's public name, "VELMORANORDER"
   const char* className;           // the registered name, "VelmoranOrder"
   int line;                        // line of the class declaration, for the frame
-  int instanceMembers;             // counts handed to the runtime
-  int allMembers;
-  int methods;
   hostrt::RtFunction superclass;   // class function of the superclass, or null
   std::initializer_list<MemberDecl> members;  // in declaration order
   std::initializer_list<MethodDecl> methodList;  // in registration order

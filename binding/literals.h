@@ -1,47 +1,58 @@
 // The literal items of the library: every constant that a method uses (nil,
 // numbers, logicals, strings) is a runtime item in the library's static data.
 // They are built at compile time without an operation table; the load handler
-// gives each its table (initLiterals) before any class function or method
-// runs.
+// gives each its table before any class function or method runs.
+//
+// Each layer keeps its literals in one list, a macro LIST(X) that calls
+// X(name, value) once per literal. VELMORAN_DECLARE_LITERALS and
+// VELMORAN_DEFINE_LITERALS make from that one list the items and the function
+// that loads them all, so no literal can be defined and left unloaded. A
+// layer's load function loads the literals of the layers below it first.
+//
+// This file's own list holds the literals that every layer uses.
 //
 // Thread safety: written once by the load handler, read-only afterwards.
 #pragma once
 
+#include <initializer_list>
+
 #include "binding/host_runtime.h"
+
+#define VELMORAN_DECLARE_LITERAL(name, value) extern constinit ::hostrt::Item name;
+#define VELMORAN_DEFINE_LITERAL(name, value) \
+  constinit ::hostrt::Item name{::hostrt::kLiteral, value};
+#define VELMORAN_LITERAL_ADDRESS(name, value) &name,
+
+// Declares the literals of LIST and `load`, which gives them (and those of the
+// layers below) their operation tables.
+#define VELMORAN_DECLARE_LITERALS(LIST, load) \
+  LIST(VELMORAN_DECLARE_LITERAL)              \
+  void load();
+
+// Defines the literals of LIST and `load`, which first calls `below` (the
+// load function of the layer below, or nothing for the lowest layer).
+#define VELMORAN_DEFINE_LITERALS(LIST, load, below) \
+  LIST(VELMORAN_DEFINE_LITERAL)                     \
+  void load() {                                     \
+    below;                                          \
+    ::velmoran::lit::loadEach({LIST(VELMORAN_LITERAL_ADDRESS)}); \
+  }
+
+#define VELMORAN_COMMON_LITERALS(X) \
+  X(kNil, nullptr)                  \
+  X(kFalse, false)                  \
+  X(kTrue, true)                    \
+  X(kZero, 0)                       \
+  X(kOne, 1)                        \
+  X(kMinusOne, -1)                  \
+  X(kEmpty, "")                     \
+  X(kBlank, " ")
 
 namespace velmoran::lit {
 
-extern constinit Item kNil;
-extern constinit Item kFalse;
-extern constinit Item kTrue;
-extern constinit Item kZero;
-extern constinit Item kOne;
-extern constinit Item kMinusOne;
-extern constinit Item kSix;
-extern constinit Item kSeven;
-extern constinit Item kFifteen;
-extern constinit Item kCarriageReturnCode;  // 13
-extern constinit Item kLineFeedCode;        // 10
+// Gives each of the items its operation table.
+void loadEach(std::initializer_list<Item*> items);
 
-extern constinit Item kEmpty;           // ""
-extern constinit Item kBlank;           // " "
-extern constinit Item kHyphen;          // "-"
-extern constinit Item kFullStop;        // "."
-extern constinit Item kSlash;           // "/"
-extern constinit Item kBackslash;       // "\"
-extern constinit Item kComma;           // ","
-extern constinit Item kSemicolon;       // ";", the default separator
-extern constinit Item kCarriageReturn;  // the one byte 0x0D
-extern constinit Item kLineFeed;        // the one byte 0x0A
-extern constinit Item kRecordTag;       // "ORDDTL"
-extern constinit Item kFileTail;        // "\velmoran.txt"
-extern constinit Item kContractName;    // "SendOrderInterface"
-extern constinit Item kPurpose;         // the purpose text
-extern constinit Item kNoPositions;     // "Keine Bestellpositionen gefunden"
-extern constinit Item kWritten;         // "Die Bestelldaten befinden sich in der Datei "
-extern constinit Item kWriteFailed;     // "Fehler beim Erstellen der Bestelldatei: "
-
-// Gives every literal its operation table. Called by the load handler.
-void initLiterals();
+VELMORAN_DECLARE_LITERALS(VELMORAN_COMMON_LITERALS, loadCommonLiterals)
 
 }  // namespace velmoran::lit

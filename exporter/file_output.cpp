@@ -1,6 +1,6 @@
 // Output to the outside world: the order file and the clipboard.
 
-#include "binding/literals.h"
+#include "exporter/literals.h"
 #include "exporter/velmoran_order.h"
 
 namespace velmoran {

@@ -20,7 +20,7 @@
 
 #include <string>
 
-#include "binding/literals.h"
+#include "exporter/literals.h"
 #include "exporter/velmoran_order.h"
 
 namespace velmoran {
@@ -43,14 +43,14 @@ Item withoutLineBreaks(const Item& text) {
   return Call(STRTRAN)(flat, lit::kLineFeed, lit::kBlank);
 }
 
-// A formatted number field, or a runtime error when the number did not fit
-// its columns. A handler that resumes supplies the field's text.
-Item checkedField(const Item& field, const char* member, int columns, const Item& index) {
+// A number through STRZERO, or a runtime error when it did not fit its
+// digits. A handler that resumes supplies the field's text.
+Item numberField(const Item& field, const char* member, const Item& digits, const Item& index) {
   if (!field.isString() || field.str().find('*') == std::string_view::npos) return field;
   std::string position = index.isInteger() ? std::to_string(index.asInteger()) : "?";
   return raiseError(kErrorUser,
                     std::string(member) + " of position " + position + " does not fit into " +
-                        std::to_string(columns) + " digits",
+                        std::to_string(digits.asInteger()) + " digits",
                     std::string("STRZERO ") + member, {field, index});
 }
 
@@ -60,56 +60,78 @@ bool noMissionNumber(const Item& missionNo) {
   return missionNo.isString() && isTrue(Call(EMPTY)(missionNo));
 }
 
-// Field 5: the mission number, else the remark, else nothing.
+// The last field: the mission number, else the remark, else nothing.
 Item missionOrRemark(const Item& position, const Item& index) {
   Item missionNo = getMember(position, kMissionNo);
   if (!noMissionNumber(missionNo) && greater(missionNo, lit::kZero)) {
-    return checkedField(Call(STRZERO)(missionNo, lit::kSix), "missionNo", 6, index);
+    Item field = Call(STRZERO)(missionNo, lit::kMissionNoDigits);
+    return numberField(field, "missionNo", lit::kMissionNoDigits, index);
   }
   Item remark = getMember(position, kRemark);
   if (!isTrue(Call(EMPTY)(remark))) return withoutLineBreaks(remark);
   return lit::kEmpty;
 }
 
+// The part number without the characters StripString removes, in its columns.
+Item partNoField(const Item& self, const Item& position) {
+  Item partNo = withoutLineBreaks(getMember(position, kPartNo));
+  return Call(PADR)(send(self, names::kStripString, {partNo}), lit::kPartNoColumns);
+}
+
+// The quantity in its digits and the blank after it, joined before appending.
+Item quantityField(const Item& position, const Item& index) {
+  Item field = Call(STRZERO)(getMember(position, kQuantity), lit::kQuantityDigits, lit::kZero);
+  return add(numberField(field, "quantity", lit::kQuantityDigits, index), lit::kBlank);
+}
+
 void appendRecord(Item& text, const Item& self, const Item& position, const Item& index) {
   appendInPlace(text, lit::kRecordTag);
-  Item partNo = withoutLineBreaks(getMember(position, kPartNo));
-  appendInPlace(text, Call(PADR)(hostrt::send(self, names::kStripString, {partNo}), lit::kFifteen));
-  Item quantity = Call(STRZERO)(getMember(position, kQuantity), lit::kSeven, lit::kZero);
-  appendInPlace(text, add(checkedField(quantity, "quantity", 7, index), lit::kBlank));
+  appendInPlace(text, partNoField(self, position));
+  appendInPlace(text, quantityField(position, index));
   appendInPlace(text, missionOrRemark(position, index));
   appendInPlace(text, getMember(self, names::kLineEnd));
 }
 
-Item linesOf(const Item& self) { return getMember(getMember(self, names::kOrder), kLines); }
+Item orderOf(const Item& self) { return getMember(self, names::kOrder); }
+Item linesOf(const Item& self) { return getMember(orderOf(self), kLines); }
+
+// The order text: one record per position, `lines` read again before each.
+Item orderText(const Item& self) {
+  Item text = lit::kEmpty;
+  for (Item index = lit::kOne; lessOrEqual(index, linesOf(self)); increment(index)) {
+    appendRecord(text, self, element(getMember(orderOf(self), kOrderPos), index), index);
+  }
+  return text;
+}
+
+// The file name in the messages comes through getOrderfile, the class's
+// accessor, so that a subclass that overrides it reports the name it gives.
+Item withOrderFile(const Item& self, const Item& message) {
+  return add(message, send(self, names::kGetOrderfile));
+}
 
 void report(const Item& self, const Item& message) {
-  hostrt::send(self, names::kSetResultMessage, {message});
+  send(self, names::kSetResultMessage, {message});
 }
 
 }  // namespace
 
 // send(order, param): true when the order file was written, false when it
 // could not be, nil when the order has no positions.
-void send(Item* result, int argc, const Item* argv) {
+void sendOrder(Item* result, int argc, const Item* argv) {
   MethodFrame f(kFrameInstanceMethod, "@VELMORANORDER@I@SEND", 2, argc, argv);
   const Item& self = f.self();
-  Item text = lit::kEmpty;
+  send(self, names::kInit, {f.param(1)});
+  send(self, names::kSetOrderfile, {add(getMember(f.param(2), kZelxport), lit::kFileTail)});
   Item written = lit::kNil;
-  hostrt::send(self, names::kInit, {f.param(1)});
-  Item fileName = add(getMember(f.param(2), kZelxport), lit::kFileTail);
-  hostrt::send(self, names::kSetOrderFile, {fileName});
   if (greater(linesOf(self), lit::kZero)) {
-    for (Item index = lit::kOne; lessOrEqual(index, linesOf(self)); increment(index)) {
-      Item positions = getMember(getMember(self, names::kOrder), kOrderPos);
-      appendRecord(text, self, element(positions, index), index);
-    }
-    written = hostrt::send(self, names::kText2File, {getMember(self, names::kOrderFile), text});
+    Item text = orderText(self);
+    written = send(self, names::kText2File, {getMember(self, names::kOrderFile), text});
     if (isTrue(written)) {
-      hostrt::send(self, names::kClipboard, {getMember(self, names::kOrderFile)});
-      report(self, add(lit::kWritten, hostrt::send(self, names::kGetOrderFile)));
+      send(self, names::kClipboard, {getMember(self, names::kOrderFile)});
+      report(self, withOrderFile(self, lit::kWritten));
     } else {
-      report(self, add(lit::kWriteFailed, hostrt::send(self, names::kGetOrderFile)));
+      report(self, withOrderFile(self, lit::kWriteFailed));
     }
   } else {
     report(self, lit::kNoPositions);

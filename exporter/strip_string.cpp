@@ -2,7 +2,7 @@
 // every part number through it, so that blanks, hyphens, full stops, slashes,
 // backslashes and commas never reach the order file.
 
-#include "binding/literals.h"
+#include "exporter/literals.h"
 #include "exporter/velmoran_order.h"
 
 namespace velmoran {

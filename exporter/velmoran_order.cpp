@@ -6,26 +6,26 @@
 #include <vector>
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
-#include "model/class_functions.h"
+#include "exporter/literals.h"
+#include "model/model.h"
 
 namespace velmoran {
 
 namespace {
 
 // A setter stores its argument unchanged and returns nil.
-void storeMember(const char* procedure, const Name& member, Item* result, int argc,
-                 const Item* argv) {
-  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 1, argc, argv);
-  hostrt::setMember(f.self(), member, f.param(1));
+template <ProcedureName kProcedure, const Name& kMember>
+void setter(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, kProcedure.chars, 1, argc, argv);
+  hostrt::setMember(f.self(), kMember, f.param(1));
   hostrt::rtReturnNil(result);
 }
 
 // A getter returns its member unchanged.
-void fetchMember(const char* procedure, const Name& member, Item* result, int argc,
-                 const Item* argv) {
-  MethodFrame f(hostrt::kFrameInstanceMethod, procedure, 0, argc, argv);
-  Item value = hostrt::getMember(f.self(), member);
+template <ProcedureName kProcedure, const Name& kMember>
+void getter(Item* result, int argc, const Item* argv) {
+  MethodFrame f(hostrt::kFrameInstanceMethod, kProcedure.chars, 0, argc, argv);
+  Item value = hostrt::getMember(f.self(), kMember);
   hostrt::rtReturnItem(result, &value);
 }
 
@@ -33,34 +33,9 @@ hostrt::Class* theClass = nullptr;
 
 }  // namespace
 
-void setOrderfile(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETORDERFILE", names::kOrderFile, result, argc, argv);
-}
-void getOrderfile(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETORDERFILE", names::kOrderFile, result, argc, argv);
-}
-void setSeparator(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETSEPARATOR", names::kSeparator, result, argc, argv);
-}
-void getSeparator(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETSEPARATOR", names::kSeparator, result, argc, argv);
-}
-void setLineEnd(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETLINEEND", names::kLineEnd, result, argc, argv);
-}
-void getLineEnd(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETLINEEND", names::kLineEnd, result, argc, argv);
-}
-void setResultMessage(Item* result, int argc, const Item* argv) {
-  storeMember("@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
-}
-void getResultMessage(Item* result, int argc, const Item* argv) {
-  fetchMember("@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage, result, argc, argv);
-}
-
 // Stores the order and resets separator, line end and result message through
 // their setters. The order file keeps the path of the previous send.
-void init(Item* result, int argc, const Item* argv) {
+void initExporter(Item* result, int argc, const Item* argv) {
   using hostrt::add;
   MethodFrame f(hostrt::kFrameInstanceMethod, "@VELMORANORDER@I@INIT", 1, argc, argv);
   hostrt::setMember(f.self(), names::kOrder, f.param(1));
@@ -85,7 +60,7 @@ void derivedFrom(Item* result, int argc, const Item* argv) {
 
 // Runs the contract's own initClass on the superclass part, passing on the
 // arguments unchanged, then returns the class object.
-void initClass(Item* result, int argc, const Item* argv) {
+void initExporterClass(Item* result, int argc, const Item* argv) {
   static const Name kSendOrderInterface("SendOrderInterface");
   static const Name kInitClass("initClass");
   MethodFrame f(hostrt::kFrameClassMethod, "@VELMORANORDER@C@INITCLASS", 0, argc, argv);
@@ -102,7 +77,7 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"VELMORANORDER", "VelmoranOrder", __LINE__, 5, 5, 16, SENDORDERINTERFACE,
+                    {"VELMORANORDER", "VelmoranOrder", __LINE__, SENDORDERINTERFACE,
                      {
                          {"order", kInternalMember},
                          {"separator", kInternalMember},
@@ -112,20 +87,36 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
                      },
                      {
                          {"text2File", text2File, kInternalMethod},
-                         {"setOrderfile", setOrderfile, kInternalMethod},
-                         {"getOrderfile", getOrderfile, kInternalMethod},
-                         {"setSeparator", setSeparator, kInternalMethod},
-                         {"getSeparator", getSeparator, kInternalMethod},
-                         {"setLineEnd", setLineEnd, kInternalMethod},
-                         {"getLineEnd", getLineEnd, kInternalMethod},
-                         {"setResultMessage", setResultMessage, kInternalMethod},
+                         {"setOrderfile",
+                          setter<"@VELMORANORDER@I@SETORDERFILE", names::kOrderFile>,
+                          kInternalMethod},
+                         {"getOrderfile",
+                          getter<"@VELMORANORDER@I@GETORDERFILE", names::kOrderFile>,
+                          kInternalMethod},
+                         {"setSeparator",
+                          setter<"@VELMORANORDER@I@SETSEPARATOR", names::kSeparator>,
+                          kInternalMethod},
+                         {"getSeparator",
+                          getter<"@VELMORANORDER@I@GETSEPARATOR", names::kSeparator>,
+                          kInternalMethod},
+                         {"setLineEnd",
+                          setter<"@VELMORANORDER@I@SETLINEEND", names::kLineEnd>,
+                          kInternalMethod},
+                         {"getLineEnd",
+                          getter<"@VELMORANORDER@I@GETLINEEND", names::kLineEnd>,
+                          kInternalMethod},
+                         {"setResultMessage",
+                          setter<"@VELMORANORDER@I@SETRESULTMESSAGE", names::kResultMessage>,
+                          kInternalMethod},
                          {"Clipboard", clipboard, kInternalMethod},
                          {"StripString", stripString, kInternalClassMethod},
-                         {"init", init, kPublicMethod},
-                         {"send", velmoran::send, kPublicMethod},
-                         {"getResultMessage", getResultMessage, kPublicMethod},
+                         {"init", initExporter, kPublicMethod},
+                         {"send", sendOrder, kPublicMethod},
+                         {"getResultMessage",
+                          getter<"@VELMORANORDER@I@GETRESULTMESSAGE", names::kResultMessage>,
+                          kPublicMethod},
                          {"getPurpose", getPurpose, kPublicClassMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"INITCLASS", initExporterClass, kPublicClassMethod},
                      }});
 }

@@ -1,3 +1,7 @@
+// The exporter: the plug-in's one concrete order sender, the class
+// VelmoranOrder, with everything it writes (the order file's records, the
+// file name, the messages, the purpose text). It builds on the model.
+//
 // VelmoranOrder: the plug-in's order sender for the supplier Velmoran.
 //
 // The exporter is a runtime class derived from SendOrderInterface. An
@@ -8,9 +12,11 @@
 // and writes it into the export directory of the parameter record, puts the
 // file's path on the clipboard and leaves a German result message.
 //
-// The methods below are the class's method table entries, implemented across
-// the files of this folder; the application reaches them only by sending
-// messages through the runtime.
+// The functions below are the class's method table entries, implemented
+// across the files of this folder; the application reaches them only by
+// sending messages through the runtime. Their names do not hide the runtime's
+// send: `sendOrder` implements the method send, `initExporter` init and
+// `initExporterClass` initClass.
 //
 // Thread safety: an exporter instance belongs to one thread at a time.
 // Exporters on different threads share only the export directory, the
@@ -22,7 +28,8 @@
 
 namespace velmoran {
 
-// Member and method names as the exporter's code sends them.
+// Member and method names as the class declares them, which is also how the
+// exporter's own code sends them.
 namespace names {
 inline const Name kOrder("order");
 inline const Name kSeparator("separator");
@@ -30,29 +37,22 @@ inline const Name kLineEnd("lineEnd");
 inline const Name kOrderFile("OrderFile");
 inline const Name kResultMessage("ResultMessage");
 inline const Name kInit("init");
-inline const Name kSetOrderFile("setOrderFile");
-inline const Name kGetOrderFile("getOrderFile");
+inline const Name kSetOrderfile("setOrderfile");
+inline const Name kGetOrderfile("getOrderfile");
 inline const Name kSetSeparator("setSeparator");
 inline const Name kSetLineEnd("setLineEnd");
 inline const Name kSetResultMessage("setResultMessage");
 inline const Name kStripString("StripString");
-inline const Name kText2File("Text2File");
-inline const Name kClipboard("clipboard");
+inline const Name kText2File("text2File");
+inline const Name kClipboard("Clipboard");
 }  // namespace names
 
-// Accessors, init and the class-level methods (velmoran_order.cpp).
-void setOrderfile(Item* result, int argc, const Item* argv);
-void getOrderfile(Item* result, int argc, const Item* argv);
-void setSeparator(Item* result, int argc, const Item* argv);
-void getSeparator(Item* result, int argc, const Item* argv);
-void setLineEnd(Item* result, int argc, const Item* argv);
-void getLineEnd(Item* result, int argc, const Item* argv);
-void setResultMessage(Item* result, int argc, const Item* argv);
-void getResultMessage(Item* result, int argc, const Item* argv);
-void init(Item* result, int argc, const Item* argv);
+// init and the class-level methods (velmoran_order.cpp; the accessors are
+// made there from one setter and one getter).
+void initExporter(Item* result, int argc, const Item* argv);
 void getPurpose(Item* result, int argc, const Item* argv);
 void derivedFrom(Item* result, int argc, const Item* argv);
-void initClass(Item* result, int argc, const Item* argv);
+void initExporterClass(Item* result, int argc, const Item* argv);
 
 // Part-number normalisation (strip_string.cpp).
 void stripString(Item* result, int argc, const Item* argv);
@@ -62,6 +62,10 @@ void text2File(Item* result, int argc, const Item* argv);
 void clipboard(Item* result, int argc, const Item* argv);
 
 // The order file (send.cpp).
-void send(Item* result, int argc, const Item* argv);
+void sendOrder(Item* result, int argc, const Item* argv);
 
 }  // namespace velmoran
+
+// The class function: returns the class object, building and registering the
+// class (and its superclass) on the first call.
+VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int argc, const hostrt::Item* argv);

@@ -1,6 +1,7 @@
 // CodePage on iconv.
 
 #include "host/codepage.h"
+#include "host/field_names.h"
 
 #include <errno.h>
 #include <iconv.h>
@@ -12,16 +13,7 @@ namespace velmoran::host {
 
 namespace {
 
-bool isUtf8Name(std::string_view name) {
-  if (name.size() != 5) return false;
-  const char* utf8 = "utf-8";
-  for (size_t i = 0; i < 5; ++i) {
-    char c = name[i];
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != utf8[i]) return false;
-  }
-  return true;
-}
+bool isUtf8Name(std::string_view name) { return foldCase(name) == "utf-8"; }
 
 // The code point of the UTF-8 sequence that starts the text, as "U+XXXX".
 std::string codePointAt(std::string_view text) {
@@ -55,34 +47,34 @@ bool isAscii(std::string_view text) {
 
 CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
     : name_(std::move(name)), converter_(std::move(converter)) {}
+CodePage::CodePage() = default;
 CodePage::CodePage(CodePage&&) noexcept = default;
 CodePage& CodePage::operator=(CodePage&&) noexcept = default;
 CodePage::~CodePage() = default;
 
-CodePage CodePage::open(std::string_view name, Status* status) {
-  *status = {};
+Status CodePage::open(std::string_view name, CodePage* page) {
   std::string text(name);
-  if (isUtf8Name(name)) return CodePage(text, nullptr);
+  if (isUtf8Name(name)) {
+    *page = CodePage(text, nullptr);
+    return Status();
+  }
   // Suffixes such as //TRANSLIT would silently change or drop characters.
   iconv_t cd = text.empty() || text.find('/') != std::string::npos
                    ? iconv_t(-1)
                    : iconv_open(text.c_str(), "UTF-8");
-  if (cd == iconv_t(-1)) {
-    *status = {false, "unknown code page \"" + text + "\""};
-    return CodePage(text, nullptr);
-  }
-  CodePage page(text, std::unique_ptr<Converter>(new Converter{cd}));
+  if (cd == iconv_t(-1)) return Status::invalidInput("unknown code page \"" + text + "\"");
+  *page = CodePage(text, std::unique_ptr<Converter>(new Converter{cd}));
   // Most code pages keep ASCII as it is; for those, ASCII text needs no iconv.
   std::string ascii, converted;
   for (int c = 0; c < 0x80; ++c) ascii += char(c);
-  page.converter_->asciiKept = page.convert(ascii, &converted).ok && converted == ascii;
-  return page;
+  page->converter_->asciiKept = page->convert(ascii, &converted).ok() && converted == ascii;
+  return Status();
 }
 
-CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
+Status CodePage::convert(std::string_view utf8, std::string* out) {
   if (!converter_ || (converter_->asciiKept && isAscii(utf8))) {
     out->assign(utf8);
-    return {};
+    return Status();
   }
   iconv_t cd = converter_->cd;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -101,8 +93,8 @@ CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
       out->resize(out->size() * 2);
     } else if (rc == size_t(-1)) {
       std::string_view rest = utf8.substr(size_t(in - utf8.data()));
-      return {false, "the character " + codePointAt(rest) +
-                         " cannot be written in code page " + name_};
+      return Status::invalidInput("the character " + codePointAt(rest) +
+                                  " cannot be written in code page " + name_);
     } else if (input) {
       input = false;
     } else {
@@ -110,7 +102,7 @@ CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
     }
   }
   out->resize(used);
-  return {};
+  return Status();
 }
 
 }  // namespace velmoran::host

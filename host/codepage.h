@@ -13,23 +13,20 @@
 #include <string>
 #include <string_view>
 
+#include "host/status.h"
+
 namespace velmoran::host {
 
 class CodePage {
  public:
-  // The outcome of opening or converting: ok, or a message for people.
-  struct Status {
-    bool ok = true;
-    std::string error;  // empty when ok
-  };
-
+  CodePage();  // keeps the bytes, as "UTF-8" does, until open() gives another
   CodePage(CodePage&&) noexcept;
   CodePage& operator=(CodePage&&) noexcept;
   ~CodePage();
 
-  // A converter from UTF-8 to the named code page. On failure `status`
-  // says why ("unknown code page ...") and the result must not be used.
-  static CodePage open(std::string_view name, Status* status);
+  // A converter from UTF-8 to the named code page into *page. On failure the
+  // status says why ("unknown code page ...") and *page is unchanged.
+  static Status open(std::string_view name, CodePage* page);
 
   const std::string& name() const { return name_; }
   // The Windows number of the code page (65001 for UTF-8); 0 where code

@@ -17,6 +17,7 @@
 // refused when opened.
 
 #include "host/codepage.h"
+#include "host/field_names.h"
 #include "host/utf16_win32.h"
 
 #include <windows.h>
@@ -33,12 +34,6 @@ namespace {
 
 constexpr UINT kKeepBytes = CP_UTF8;
 
-std::string upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // The number after `prefix` when `name` is prefix + digits only; 0 otherwise.
 UINT numberAfter(const std::string& name, std::string_view prefix) {
   if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return 0;
@@ -52,15 +47,15 @@ UINT numberAfter(const std::string& name, std::string_view prefix) {
 
 // The Windows code page of an iconv-style name, 0 when there is none.
 UINT codePageOf(std::string_view given) {
-  const std::string name = upper(given);
-  if (name == "UTF-8" || name == "UTF8") return kKeepBytes;
-  if (name == "US-ASCII" || name == "ASCII") return 20127;
-  if (name == "LATIN1") return 28591;
-  if (name == "LATIN9") return 28605;
-  for (std::string_view prefix : {"CP", "WINDOWS-", "IBM"}) {
+  const std::string name = foldCase(given);
+  if (name == "utf-8" || name == "utf8") return kKeepBytes;
+  if (name == "us-ascii" || name == "ascii") return 20127;
+  if (name == "latin1") return 28591;
+  if (name == "latin9") return 28605;
+  for (std::string_view prefix : {"cp", "windows-", "ibm"}) {
     if (UINT cp = numberAfter(name, prefix)) return cp;
   }
-  for (std::string_view prefix : {"ISO-8859-", "ISO8859-", "ISO_8859-"}) {
+  for (std::string_view prefix : {"iso-8859-", "iso8859-", "iso_8859-"}) {
     UINT part = numberAfter(name, prefix);
     if (part >= 1 && part <= 16) return 28590 + part;
   }
@@ -120,46 +115,44 @@ struct CodePage::Converter {
 
 CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
     : name_(std::move(name)), converter_(std::move(converter)) {}
+CodePage::CodePage() = default;
 CodePage::CodePage(CodePage&&) noexcept = default;
 CodePage& CodePage::operator=(CodePage&&) noexcept = default;
 CodePage::~CodePage() = default;
 
-CodePage CodePage::open(std::string_view name, Status* status) {
-  *status = {};
+Status CodePage::open(std::string_view name, CodePage* page) {
   std::string text(name);
   UINT cp = codePageOf(name);
   if (cp == kKeepBytes) {
-    CodePage page(text, nullptr);
-    page.windowsId_ = CP_UTF8;
-    return page;
+    *page = CodePage(text, nullptr);
+    page->windowsId_ = CP_UTF8;
+    return Status();
   }
   if (isUncheckable(cp)) {
-    *status = {false, "code page \"" + text +
-                          "\" is not supported: Windows cannot check its conversions"};
-    return CodePage(text, nullptr);
+    return Status::invalidInput("code page \"" + text +
+                                "\" is not supported: Windows cannot check its conversions");
   }
   if (cp == 0 || !IsValidCodePage(cp)) {
-    *status = {false, "unknown code page \"" + text + "\""};
-    return CodePage(text, nullptr);
+    return Status::invalidInput("unknown code page \"" + text + "\"");
   }
-  CodePage page(text, std::unique_ptr<Converter>(new Converter{cp}));
-  page.windowsId_ = cp;
-  return page;
+  *page = CodePage(text, std::unique_ptr<Converter>(new Converter{cp}));
+  page->windowsId_ = cp;
+  return Status();
 }
 
-CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
+Status CodePage::convert(std::string_view utf8, std::string* out) {
   if (!converter_) {
     out->assign(utf8);
-    return {};
+    return Status();
   }
   const UINT cp = converter_->codePage;
-  if (utf8.size() > size_t(INT_MAX)) return {false, "the text is too long"};
+  if (utf8.size() > size_t(INT_MAX)) return Status::invalidInput("the text is too long");
   std::wstring wide;
-  if (!utf8ToUtf16(utf8, &wide)) return {false, "the text is not valid UTF-8"};
+  if (!utf8ToUtf16(utf8, &wide)) return Status::invalidInput("the text is not valid UTF-8");
   bool c1Refused = isAnsiCodePage(cp);
   bool hasC1 = false;
   for (wchar_t c : wide) hasC1 |= c >= 0x80 && c <= 0x9F;
-  if (!(c1Refused && hasC1) && narrow(cp, wide.data(), int(wide.size()), out)) return {};
+  if (!(c1Refused && hasC1) && narrow(cp, wide.data(), int(wide.size()), out)) return Status();
 
   // Find the first character the code page cannot hold, to name it.
   std::string one;
@@ -168,11 +161,11 @@ CodePage::Status CodePage::convert(std::string_view utf8, std::string* out) {
     bool refused = (c1Refused && c >= 0x80 && c <= 0x9F) ||
                    !narrow(cp, wide.data() + i, int(units), &one);
     if (refused) {
-      return {false, "the character " + codePointName(c) + " cannot be written in code page " +
-                         name_};
+      return Status::invalidInput("the character " + codePointName(c) +
+                                  " cannot be written in code page " + name_);
     }
   }
-  return {false, "the text cannot be written in code page " + name_};
+  return Status::invalidInput("the text cannot be written in code page " + name_);
 }
 
 }  // namespace velmoran::host

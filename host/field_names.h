@@ -7,26 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "hostrt/case_fold.h"
+
 namespace velmoran::host {
 
-// The name with ASCII letters in lower case, as the runtime compares names.
+// The name case-folded by the runtime's own rule, as it compares names.
 inline std::string foldCase(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
+  hostrt::rtFoldCase(folded.data(), folded.size(), folded.data());
   return folded;
 }
 
 inline bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+  return a.size() == b.size() && foldCase(a) == foldCase(b);
 }
 
 inline std::string memberPath(std::string_view parent, std::string_view key) {

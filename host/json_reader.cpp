@@ -212,21 +212,18 @@ bool DocumentBuilder::parse_error(size_t position, const std::string&, const Jso
 
 }  // namespace
 
-JsonRead readJson(std::string_view text, PositionSink* sink) {
-  JsonRead read;
+Status readJson(std::string_view text, PositionSink* sink, Json* out) {
   // The parser takes a NUL byte for the end of the input and would ignore
   // whatever follows; JSON text holds none.
   if (size_t nul = text.find('\0'); nul != text.npos) {
-    read.error = at(text, nul) + "a NUL byte";
-    return read;
+    return Status::invalidInput(at(text, nul) + "a NUL byte");
   }
   DocumentBuilder builder(text, sink);
-  if (Json::sax_parse(text.begin(), text.end(), &builder)) {
-    read.value = std::move(builder.document());
-  } else {
-    read.error = builder.error().empty() ? "invalid JSON" : builder.error();
+  if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
+    return Status::invalidInput(builder.error().empty() ? "invalid JSON" : builder.error());
   }
-  return read;
+  *out = std::move(builder.document());
+  return Status();
 }
 
 }  // namespace velmoran::host

@@ -11,15 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "host/status.h"
+
 namespace velmoran::host {
 
 // Objects keep their keys in document order, so errors come in that order.
 using Json = nlohmann::ordered_json;
-
-struct JsonRead {
-  Json value;
-  std::string error;  // empty on success
-};
 
 // How deep objects and arrays may nest in an order file.
 constexpr size_t kMaxJsonDepth = 100;
@@ -38,7 +35,7 @@ class PositionSink {
   virtual void position(size_t index, Json&& element) = 0;
 };
 
-// sink: null to keep the positions in the document.
-JsonRead readJson(std::string_view text, PositionSink* sink = nullptr);
+// Reads the document into *out; sink: null to keep the positions in it.
+Status readJson(std::string_view text, PositionSink* sink, Json* out);
 
 }  // namespace velmoran::host

@@ -56,6 +56,8 @@ int fail(int status, std::string text) {
   return status;
 }
 
+int fail(const Status& status) { return fail(exitStatusOf(status), status.toString()); }
+
 // Standard output is flushed before the status is final: a failure to
 // write it is an error of its own.
 int finish(int status) {
@@ -103,21 +105,17 @@ int openInput(const std::string& name) {
 
 // Reads the whole file, or standard input for "-", refusing more than
 // `limit` bytes. Memory grows with what was read, never past the limit.
-bool readInput(const std::string& name, uint64_t limit, std::string* text, std::string* error) {
+Status readInput(const std::string& name, uint64_t limit, std::string* text) {
   int fd = name == "-" ? STDIN_FILENO : openInput(name);
   const std::string shown = name == "-" ? "standard input" : name;
-  if (fd < 0) {
-    *error = "cannot read " + shown + ": " + std::strerror(errno);
-    return false;
-  }
-  const std::string tooLarge = shown + ": larger than " + std::to_string(limit) +
-                               " bytes (see --max-input-size)";
+  if (fd < 0) return Status::invalidInput("cannot read " + shown + ": " + std::strerror(errno));
+  const Status tooLarge = Status::invalidInput(shown + ": larger than " + std::to_string(limit) +
+                                               " bytes (see --max-input-size)");
   struct stat st {};
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     if (uint64_t(st.st_size) > limit) {
       if (fd != STDIN_FILENO) close(fd);
-      *error = tooLarge;
-      return false;
+      return tooLarge;
     }
     text->reserve(size_t(st.st_size));
   }
@@ -131,29 +129,30 @@ bool readInput(const std::string& name, uint64_t limit, std::string* text, std::
   }
   int readErrno = errno;
   if (fd != STDIN_FILENO) close(fd);
-  if (n < 0) *error = "cannot read " + shown + ": " + std::strerror(readErrno);
-  if (n > 0) *error = tooLarge;
-  return n == 0;
+  if (n < 0) return Status::invalidInput("cannot read " + shown + ": " + std::strerror(readErrno));
+  if (n > 0) return tooLarge;
+  return Status();
 }
 
 int run(const Options& options) {
-  std::string text, error;
-  if (!readInput(options.input, options.maxInputSize, &text, &error)) {
-    return fail(kExitInputError, error);
-  }
+  std::string text;
+  Status s = readInput(options.input, options.maxInputSize, &text);
+  if (!s.ok()) return fail(s);
   std::string plugin = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
-  if (!loadPlugin(plugin, &error)) return fail(kExitInputError, error);
+  s = loadPlugin(plugin);
+  if (!s.ok()) return fail(s);
   hostrt::embed::setErrorHandler(
       [](const hostrt::ErrorObject&) { return hostrt::ErrorDecision::unwind(); });
   try {
-    OrderBuild build = buildOrder(text, options.order);
-    if (!build.ok()) return fail(kExitInputError, build.error);
+    OrderRecords records;
+    s = buildOrder(text, options.order, &records);
+    if (!s.ok()) return fail(s);
     std::string().swap(text);  // the records hold everything from here on
-    for (const std::string& warning : build.warnings) fail(0, warning);
-    SendOutcome outcome = sendOrder(build.records);
+    for (const std::string& warning : records.warnings) fail(0, warning);
+    SendOutcome outcome = sendOrder(records);
     if (outcome.status == kExitRuntimeError) return fail(outcome.status, outcome.text);
     if (outcome.status == kExitNotWritten) {
-      fail(0, "cannot write " + build.orderFile + ": " + systemReason(outcome.systemError));
+      fail(0, "cannot write " + records.orderFile + ": " + systemReason(outcome.systemError));
     }
     if (outcome.status == kExitWritten && outcome.clipboardFailed) {
       fail(0, "the order file is written, but the path is not on the clipboard: "
@@ -161,7 +160,7 @@ int run(const Options& options) {
     }
     return succeed(outcome.status, outcome.text);
   } catch (const hostrt::RuntimeError& e) {
-    return fail(kExitRuntimeError, describe(e));
+    return fail(Status::runtime(e.what()));
   }
 }
 
@@ -169,11 +168,10 @@ int run(const Options& options) {
 
 static int velmoranSend(int argc, char** argv) {
   Options options;
-  std::string error;
-  switch (parseOptions(argc, argv, &options, &error)) {
+  if (Status s = parseOptions(argc, argv, &options); !s.ok()) return fail(s);
+  switch (options.command) {
     case Command::kHelp: return writeText(stdout, usageText(), kUtf8), finish(0);
     case Command::kVersion: return succeed(0, "velmoran-send " VELMORAN_VERSION);
-    case Command::kError: return fail(kExitInputError, error);
     case Command::kSend: break;
   }
   try {

@@ -87,7 +87,7 @@ std::string usageText() {
          "output could not be written.\n";
 }
 
-Command parseOptions(int argc, char** argv, Options* options, std::string* error) {
+Status parseOptions(int argc, char** argv, Options* options) {
   opterr = 0;  // our own messages, one line each
   optind = 1;
   for (;;) {
@@ -100,29 +100,26 @@ Command parseOptions(int argc, char** argv, Options* options, std::string* error
       case kPlugin: options->pluginPath = optarg; break;
       case kMaxInputSize:
         if (!parseSize(optarg, &options->maxInputSize)) {
-          *error = std::string("--max-input-size: \"") + optarg +
-                   "\" is not a byte count (digits, optionally followed by K, M or G)";
-          return Command::kError;
+          return Status::usage(std::string("--max-input-size: \"") + optarg +
+                               "\" is not a byte count (digits, optionally followed by K, M or G)");
         }
         break;
-      case 'h': return Command::kHelp;
-      case 'V': return Command::kVersion;
-      case ':':
-        *error = std::string(argv[optind - 1]) + ": the option needs a value";
-        return Command::kError;
+      case 'h': options->command = Command::kHelp; return Status();
+      case 'V': options->command = Command::kVersion; return Status();
+      case ':': return Status::usage(std::string(argv[optind - 1]) + ": the option needs a value");
       default:
-        *error = (optopt ? std::string("-") + char(optopt) : std::string(argv[optind - 1])) +
-                 ": unknown option (see --help)";
-        return Command::kError;
+        return Status::usage(
+            (optopt ? std::string("-") + char(optopt) : std::string(argv[optind - 1])) +
+            ": unknown option (see --help)");
     }
   }
   if (argc - optind != 1) {
-    *error = argc == optind ? "no order file given (see --help)"
-                            : "more than one order file given (see --help)";
-    return Command::kError;
+    return Status::usage(argc == optind ? "no order file given (see --help)"
+                                        : "more than one order file given (see --help)");
   }
+  options->command = Command::kSend;
   options->input = argv[optind];
-  return Command::kSend;
+  return Status();
 }
 
 }  // namespace velmoran::host

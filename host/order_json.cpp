@@ -329,8 +329,8 @@ bool RecordBuilder::exportDirectory(const Json& v, const std::string& path, Item
   }
 #if defined(_WIN32)
   std::string bytes;
-  CodePage::Status s = codePage_.convert(dir, &bytes);
-  if (!s.ok) return fail(path, s.error);
+  Status s = codePage_.convert(dir, &bytes);
+  if (!s.ok()) return fail(path, s.toString());
   *out = Item::string(std::move(bytes));
 #else
   *out = Item::string(dir);
@@ -352,8 +352,8 @@ bool RecordBuilder::value(const Json& v, const std::string& path, Item* out, int
     case Type::number_float: *out = Item::real(v.get<double>()); return true;
     case Type::string: {
       std::string bytes;
-      CodePage::Status s = codePage_.convert(v.get_ref<const std::string&>(), &bytes);
-      if (!s.ok) return fail(path, s.error);
+      Status s = codePage_.convert(v.get_ref<const std::string&>(), &bytes);
+      if (!s.ok()) return fail(path, s.toString());
       *out = Item::string(std::move(bytes));
       return true;
     }
@@ -373,29 +373,21 @@ bool RecordBuilder::value(const Json& v, const std::string& path, Item* out, int
 
 }  // namespace
 
-OrderBuild buildOrder(std::string_view json, const OrderOptions& options) {
-  OrderBuild build;
-  CodePage::Status opened;
-  CodePage codePage = CodePage::open(options.codePage, &opened);
-  if (!opened.ok) {
-    build.error = "--codepage: " + opened.error;
-    return build;
-  }
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+  CodePage codePage;
+  Status s = CodePage::open(options.codePage, &codePage);
+  if (!s.ok()) return s.prefixed("--codepage: ");
   RecordBuilder builder(codePage);
-  JsonRead read = readJson(json, &builder);
-  if (!read.error.empty()) {
-    build.error = read.error;
-    return build;
-  }
-  build.records.codePage = codePage.windowsId();
-  if (!builder.build(read.value, options, &build.records)) {
-    build.error = builder.error();
-    build.records = {};
-  } else {
-    build.warnings = std::move(builder.warnings());
-    build.orderFile = builder.orderFile();
-  }
-  return build;
+  Json document;
+  s = readJson(json, &builder, &document);
+  if (!s.ok()) return s;
+  OrderRecords records;
+  if (!builder.build(document, options, &records)) return Status::invalidInput(builder.error());
+  records.codePage = codePage.windowsId();
+  records.warnings = std::move(builder.warnings());
+  records.orderFile = builder.orderFile();
+  *out = std::move(records);
+  return Status();
 }
 
 }  // namespace velmoran::host

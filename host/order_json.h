@@ -36,6 +36,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/status.h"
 #include "hostrt/item.h"
 
 namespace velmoran::host {
@@ -50,17 +51,13 @@ struct OrderRecords {
   hostrt::Item order;  // an order_Structure
   hostrt::Item param;  // a param_Structure holding the export directory
   uint32_t codePage = 0;  // the strings' Windows code page; 0 where there are none
-};
-
-// The records, or the input error that kept them from being built.
-struct OrderBuild {
-  OrderRecords records;  // valid only when ok()
-  std::string error;     // "FIELD: problem", or a problem of the whole file
   std::vector<std::string> warnings;  // "FIELD: remark" on what is sent as it is
   std::string orderFile;              // the order file's name, as send forms it
-  bool ok() const { return error.empty(); }
 };
 
-OrderBuild buildOrder(std::string_view json, const OrderOptions& options);
+// Builds the records into *out, or returns the input error that kept them
+// from being built ("FIELD: problem", or a problem of the whole file); *out
+// is then unchanged.
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out);
 
 }  // namespace velmoran::host

@@ -9,7 +9,9 @@ namespace velmoran::host {
 namespace embed = hostrt::embed;
 using hostrt::Item;
 
-std::string describe(const hostrt::RuntimeError& error) { return error.what(); }
+ExitStatus exitStatusOf(const Status& status) {
+  return status.code() == Status::Code::kRuntime ? kExitRuntimeError : kExitInputError;
+}
 
 SendOutcome sendOrder(const OrderRecords& records) {
   // The runtime converts file names and clipboard text from this code page.
@@ -31,7 +33,7 @@ SendOutcome sendOrder(const OrderRecords& records) {
     return {kExitRuntimeError, std::string("send returned a ") + result.kindName() +
                                    " instead of a logical value or nil"};
   } catch (const hostrt::RuntimeError& error) {
-    return {kExitRuntimeError, describe(error)};
+    return {kExitRuntimeError, error.what()};
   }
 }
 

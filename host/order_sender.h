@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/order_json.h"
-#include "hostrt/error.h"
+#include "host/status.h"
 
 namespace velmoran::host {
 
@@ -31,7 +31,8 @@ struct SendOutcome {
 // records' code page, when they have one, becomes the runtime's.
 SendOutcome sendOrder(const OrderRecords& records);
 
-// "DESCRIPTION (PROCEDURE, line N)", or the description alone outside any method.
-std::string describe(const hostrt::RuntimeError& error);
+// The exit status for an error of the host: kExitRuntimeError for a runtime
+// error, kExitInputError for the others.
+ExitStatus exitStatusOf(const Status& status);
 
 }  // namespace velmoran::host

@@ -36,12 +36,12 @@ std::string defaultPluginPath() {
   return candidates[0];
 }
 
-bool loadPlugin(const std::string& path, std::string* error) {
+Status loadPlugin(const std::string& path) {
   // A bare file name is a file in the current directory, never a library on
   // the search path: embed::loadLibrary sees to that.
-  if (hostrt::embed::loadLibrary(path, error)) return true;
-  *error = "cannot load the plug-in: " + *error;
-  return false;
+  std::string error;
+  if (hostrt::embed::loadLibrary(path, &error)) return Status();
+  return Status::noPlugin("cannot load the plug-in: " + error);
 }
 
 }  // namespace velmoran::host

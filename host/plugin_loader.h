@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "host/status.h"
+
 namespace velmoran::host {
 
 // Where the plug-in is looked for when no path is given: beside the
@@ -14,10 +16,10 @@ namespace velmoran::host {
 // its folder cannot be found.
 std::string defaultPluginPath();
 
-// Loads the library for the life of the process. False, with the reason in
-// *error, when it cannot be loaded. On Windows the path is UTF-8, made full
+// Loads the library for the life of the process, or returns why it cannot
+// be loaded. On Windows the path is UTF-8, made full
 // when relative, and the library's own imports are looked for only in its
 // folder and the system folder; an empty path is an error.
-bool loadPlugin(const std::string& path, std::string* error);
+Status loadPlugin(const std::string& path);
 
 }  // namespace velmoran::host

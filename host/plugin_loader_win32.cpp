@@ -73,22 +73,18 @@ std::string defaultPluginPath() {
   return slash == std::string::npos ? "" : exe.substr(0, slash + 1) + kPluginFile;
 }
 
-bool loadPlugin(const std::string& path, std::string* error) {
-  if (path.empty()) {
-    *error = "cannot load the plug-in: the folder of this program cannot be found";
-    return false;
-  }
+Status loadPlugin(const std::string& path) {
+  const std::string failed = "cannot load the plug-in: ";
+  if (path.empty()) return Status::noPlugin(failed + "the folder of this program cannot be found");
   std::wstring wide, full;
   if (!utf8ToUtf16(path, &wide) || wide.find(L'\0') != std::wstring::npos) {
-    *error = "cannot load the plug-in: " + path + ": not a valid path";
-    return false;
+    return Status::noPlugin(failed + path + ": not a valid path");
   }
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';  // the loader wants backslashes
   }
   if (!fullPath(wide, &full)) {
-    *error = "cannot load the plug-in: " + path + ": " + systemMessage(GetLastError());
-    return false;
+    return Status::noPlugin(failed + path + ": " + systemMessage(GetLastError()));
   }
   // Whatever this process loads later is looked for in the safe folders too.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
@@ -99,9 +95,8 @@ bool loadPlugin(const std::string& path, std::string* error) {
                                   LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   DWORD code = GetLastError();
   SetThreadErrorMode(previous, nullptr);
-  if (module) return true;
-  *error = "cannot load the plug-in: " + path + ": " + systemMessage(code);
-  return false;
+  if (module) return Status();
+  return Status::noPlugin(failed + path + ": " + systemMessage(code));
 }
 
 }  // namespace velmoran::host

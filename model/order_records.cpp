@@ -3,20 +3,12 @@
 // a new position starts with a default in every member.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
-#include "model/class_functions.h"
+#include "model/literals.h"
+#include "model/model.h"
 #include "model/record_methods.h"
 
 namespace velmoran {
 namespace {
-
-void orderInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void orderInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
-}
 
 // The members of a new position, in the order init assigns them, with their defaults.
 struct PositionDefault {
@@ -39,11 +31,6 @@ void positionInit(Item* result, int argc, const Item* argv) {
   hostrt::rtReturnItem(result, &f.self());
 }
 
-void positionInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@ORDERPOSITION_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
-}
-
 hostrt::Class* orderClass = nullptr;
 hostrt::Class* positionClass = nullptr;
 
@@ -54,7 +41,7 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, orderClass,
-                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, 6, 6, 2, nullptr,
+                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, nullptr,
                      {
                          {"orderNo", kPublicMember},
                          {"dealerNumber", kPublicMember},
@@ -64,8 +51,9 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
                          {"orderPos", kPublicMember},
                      },
                      {
-                         {"INIT", orderInit, kPublicMethod},
-                         {"INITCLASS", orderInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@ORDER_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@ORDER_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }
 
@@ -73,8 +61,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, positionClass,
-                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, 13, 13, 2,
-                     nullptr,
+                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, nullptr,
                      {
                          {"partNo", kPublicMember},
                          {"description", kPublicMember},
@@ -92,6 +79,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
                      },
                      {
                          {"init", positionInit, kPublicMethod},
-                         {"INITCLASS", positionInitClass, kPublicClassMethod},
+                         {"INITCLASS", returnClass<"@ORDERPOSITION_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }

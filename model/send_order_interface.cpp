@@ -3,8 +3,8 @@
 // class-level derivedFrom that names the contract.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
-#include "model/class_functions.h"
+#include "model/literals.h"
+#include "model/model.h"
 #include "model/record_methods.h"
 
 namespace velmoran {
@@ -13,15 +13,6 @@ namespace {
 void derivedFrom(Item* result, int argc, const Item* argv) {
   MethodFrame f(hostrt::kFrameClassMethod, "@SENDORDERINTERFACE@C@DERIVEDFROM", 0, argc, argv);
   hostrt::rtReturnItem(result, &lit::kContractName);
-}
-
-void init(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SENDORDERINTERFACE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void initClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SENDORDERINTERFACE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
 }
 
 hostrt::Class* theClass = nullptr;
@@ -33,13 +24,14 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, 0, 0, 6, nullptr, {},
+                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, nullptr, {},
                      {
                          {"send", nullptr, kAbstractMethod},
                          {"getPurpose", nullptr, kAbstractMethod},
                          {"getResultMessage", nullptr, kAbstractMethod},
                          {"derivedFrom", derivedFrom, kPublicClassMethod},
-                         {"INIT", init, kPublicMethod},
-                         {"INITCLASS", initClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@SENDORDERINTERFACE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@SENDORDERINTERFACE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }

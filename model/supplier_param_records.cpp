@@ -3,29 +3,12 @@
 // class-level: one export directory shared by the class and all instances.
 
 #include "binding/class_builder.h"
-#include "binding/literals.h"
-#include "model/class_functions.h"
+#include "model/literals.h"
+#include "model/model.h"
 #include "model/record_methods.h"
 
 namespace velmoran {
 namespace {
-
-void supplierInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SUPPLIER_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void supplierInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@SUPPLIER_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc,
-                 argv);
-}
-
-void paramInit(Item* result, int argc, const Item* argv) {
-  returnReceiver("@PARAM_STRUCTURE@I@INIT", hostrt::kFrameInstanceMethod, result, argc, argv);
-}
-
-void paramInitClass(Item* result, int argc, const Item* argv) {
-  returnReceiver("@PARAM_STRUCTURE@C@INITCLASS", hostrt::kFrameClassMethod, result, argc, argv);
-}
 
 hostrt::Class* supplierClass = nullptr;
 hostrt::Class* paramClass = nullptr;
@@ -37,7 +20,7 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, supplierClass,
-                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, 15, 15, 2, nullptr,
+                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, nullptr,
                      {
                          {"lr", kPublicMember},
                          {"name", kPublicMember},
@@ -56,8 +39,9 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
                          {"dealernumber", kPublicMember},
                      },
                      {
-                         {"INIT", supplierInit, kPublicMethod},
-                         {"INITCLASS", supplierInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@SUPPLIER_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@SUPPLIER_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }
 
@@ -65,12 +49,13 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, paramClass,
-                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, 0, 1, 2, nullptr,
+                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, nullptr,
                      {
                          {"zelxport", kPublicClassMember},
                      },
                      {
-                         {"INIT", paramInit, kPublicMethod},
-                         {"INITCLASS", paramInitClass, kPublicClassMethod},
+                         {"INIT", returnInstance<"@PARAM_STRUCTURE@I@INIT">, kPublicMethod},
+                         {"INITCLASS", returnClass<"@PARAM_STRUCTURE@C@INITCLASS">,
+                          kPublicClassMethod},
                      }});
 }

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "binding/public_section.h"
+#include "plugin/public_section.h"
 #include "hostrt/frame.h"
 #include "hostrt/module.h"
 #include "hostrt/object.h"
@@ -32,8 +32,7 @@ struct Bytes {
   }
 };
 
-const char* const kNames[6] = {"SENDORDERINTERFACE", "ORDER_STRUCTURE",  "ORDERPOSITION_STRUCTURE",
-                               "SUPPLIER_STRUCTURE", "PARAM_STRUCTURE", "VELMORANORDER"};
+constexpr auto kNames = publicNames();
 
 std::string expectedSection(int width, uint64_t handler, const uint64_t (&fns)[6]) {
   Bytes b;
@@ -57,7 +56,7 @@ std::string expectedSection(int width, uint64_t handler, const uint64_t (&fns)[6
 
 template <class Word>
 std::string actualSection(Word handler, const uint64_t (&fns)[6]) {
-  Word words[6];
+  PublicFunctions<Word> words;
   for (int i = 0; i < 6; ++i) words[i] = Word(fns[i]);
   auto section = makePublicSection<Word, Word>(handler, words);
   return std::string(reinterpret_cast<const char*>(&section), sizeof section);

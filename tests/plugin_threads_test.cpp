@@ -7,31 +7,31 @@
 #include <vector>
 
 #include "hostrt/ops.h"
+#include "plugin/class_functions.h"
 #include "plugin_fixture.h"
 
 namespace velmoran::testing {
 namespace {
 
-const char* const kClassFunctions[6] = {"SENDORDERINTERFACE", "ORDER_STRUCTURE",
-                                        "ORDERPOSITION_STRUCTURE", "SUPPLIER_STRUCTURE",
-                                        "PARAM_STRUCTURE", "VELMORANORDER"};
+constexpr auto kClassFunctions = publicNames();
+constexpr int kCount = int(kClassFunctions.size());
 
 TEST(PluginThreads, EightThreadsRacingTheFirstCallsOfAllSixClassFunctions) {
   VELMORAN_IN_FRESH_PROCESS({
     loadPlugin();
     constexpr int kThreads = 8;
-    std::vector<std::vector<Item>> seen(kThreads, std::vector<Item>(6));
+    std::vector<std::vector<Item>> seen(kThreads, std::vector<Item>(kCount));
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
       threads.emplace_back([&seen, t] {
-        for (int i = 0; i < 6; ++i) {
-          int f = (t + i) % 6;  // every thread starts with another class
+        for (int i = 0; i < kCount; ++i) {
+          int f = (t + i) % kCount;  // every thread starts with another class
           seen[size_t(t)][size_t(f)] = embed::callFunction(kClassFunctions[f]);
         }
       });
     }
     for (std::thread& t : threads) t.join();
-    for (int f = 0; f < 6; ++f) {
+    for (int f = 0; f < kCount; ++f) {
       ASSERT_TRUE(seen[0][size_t(f)].isObject()) << kClassFunctions[f];
       for (int t = 1; t < kThreads; ++t) {
         EXPECT_TRUE(hostrt::exactlyEqual(seen[size_t(t)][size_t(f)], seen[0][size_t(f)]))

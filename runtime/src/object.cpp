@@ -7,6 +7,7 @@
 #include <shared_mutex>
 
 #include "call_context.h"
+#include "hostrt/case_fold.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
 #include "hostrt/inspect.h"
@@ -34,27 +35,27 @@ SymbolTable& symbols() {
   return *table;
 }
 
-char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-std::string foldCase(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = lowerCase(c);
-  return folded;
-}
-
 }  // namespace
+
+void rtFoldCase(const char* text, size_t size, char* out) {
+  for (size_t i = 0; i < size; ++i) {
+    char c = text[i];
+    out[i] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+  }
+}
 
 uint32_t internName(std::string_view name) {
   SymbolTable& table = symbols();
   // Names are short: fold them on the stack for the look-up of a known name.
   char buffer[64];
   if (name.size() <= sizeof buffer) {
-    for (size_t i = 0; i < name.size(); ++i) buffer[i] = lowerCase(name[i]);
+    rtFoldCase(name.data(), name.size(), buffer);
     std::shared_lock<std::shared_mutex> lock(table.mutex);
     auto it = table.ids.find(std::string_view(buffer, name.size()));
     if (it != table.ids.end()) return it->second;
   }
-  std::string folded = foldCase(name);
+  std::string folded(name);
+  rtFoldCase(folded.data(), folded.size(), folded.data());
   std::unique_lock<std::shared_mutex> lock(table.mutex);
   auto [it, added] = table.ids.emplace(std::move(folded), uint32_t(table.ids.size() + 1));
   return it->second;

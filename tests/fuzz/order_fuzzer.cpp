@@ -31,9 +31,9 @@ const std::string& exportDir() {
 
 void loadPluginOnce() {
   static const bool loaded = [] {
-    std::string error;
-    if (!velmoran::host::loadPlugin(VELMORAN_PLUGIN_PATH, &error)) {
-      std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+    velmoran::host::Status s = velmoran::host::loadPlugin(VELMORAN_PLUGIN_PATH);
+    if (!s.ok()) {
+      std::fprintf(stderr, "%s\n", s.toString().c_str());
       std::abort();
     }
     return true;
@@ -80,12 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   loadPluginOnce();
   velmoran::host::OrderOptions options;
   options.exportDir = exportDir();
-  velmoran::host::OrderBuild build = velmoran::host::buildOrder(
-      std::string_view(reinterpret_cast<const char*>(data), size), options);
-  if (!build.ok()) return 0;
+  velmoran::host::OrderRecords records;
+  velmoran::host::Status built = velmoran::host::buildOrder(
+      std::string_view(reinterpret_cast<const char*>(data), size), options, &records);
+  if (!built.ok()) return 0;
   std::filesystem::path file = std::filesystem::path(exportDir()) / "velmoran.txt";
   std::filesystem::remove(file);
-  velmoran::host::SendOutcome outcome = velmoran::host::sendOrder(build.records);
+  velmoran::host::SendOutcome outcome = velmoran::host::sendOrder(records);
   if (outcome.status == velmoran::host::kExitWritten) checkOrderFile(file);
   // Written or not, no temporary file stays behind.
   for (const auto& entry : std::filesystem::directory_iterator(exportDir())) {

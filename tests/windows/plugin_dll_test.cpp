@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "binding/public_section.h"
+#include "plugin/public_section.h"
 #include "hostrt/embed.h"
 #include "hostrt/module.h"
 
@@ -110,7 +110,7 @@ void expectPublicSection(HMODULE module) {
   uintptr_t handler;
   std::memcpy(&handler, pub.bytes + 4, sizeof handler);
   EXPECT_TRUE(insideSection(module, ".text", handler)) << std::hex << handler;
-  uintptr_t functions[6];
+  velmoran::PublicFunctions<uintptr_t> functions;
   for (int i = 0; i < 6; ++i) {
     functions[i] = exportedAddress(module, MAKEINTRESOURCEA(i + 1));
     EXPECT_EQ(functions[i], exportedAddress(module, kPublicNames[i])) << kPublicNames[i];

@@ -1,15 +1,13 @@
-// The library's six public class functions. Each returns its class object,
-// building and registering the class on the first call. The application
-// reaches them through the runtime by their public names.
+// The model: the contract SendOrderInterface, which every order-sending
+// plug-in fulfils towards the application, and the record classes through
+// which the application hands over an order (order_Structure,
+// orderPosition_Structure, supplier_Structure, param_Structure).
+//
+// Each class is reached through its class function, which returns the class
+// object, building and registering the class on the first call.
 #pragma once
 
 #include "binding/host_runtime.h"
-
-#if defined(_WIN32)
-#define VELMORAN_PUBLIC extern "C" __declspec(dllexport)
-#else
-#define VELMORAN_PUBLIC extern "C" __attribute__((visibility("default")))
-#endif
 
 VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int argc, const hostrt::Item* argv);
 VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int argc, const hostrt::Item* argv);
@@ -17,4 +15,3 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int argc,
                                              const hostrt::Item* argv);
 VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int argc, const hostrt::Item* argv);
 VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int argc, const hostrt::Item* argv);
-VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int argc, const hostrt::Item* argv);

@@ -5,21 +5,22 @@
 // calls the runtime's version marker, fills the module record so that it
 // points into the public section, and hands it to rtModuleInsert. The runtime
 // then calls the load handler, which gives every literal item its operation
-// table, and registers the six class functions under their public names. At
-// unload (reason 0) the entry point withdraws the record and does nothing
-// else; on Windows, not when the process is exiting. The loader calls the entry point under its own lock, so it calls
-// nothing but the three module operations.
+// table, and registers the class functions of the table under their public
+// names. At unload (reason 0) the entry point withdraws the record and does
+// nothing else; on Windows, not when the process is exiting. The loader calls
+// the entry point under its own lock, so it calls nothing but the three
+// module operations.
 //
 // On Windows the loader calls DllMain; on other systems a load-time
 // constructor and an unload-time destructor call the same entry function, with
 // the library's load base as its module handle.
 
-#include "binding/entry.h"
+#include "plugin/entry.h"
 
-#include "binding/literals.h"
-#include "binding/public_section.h"
+#include "exporter/literals.h"
+#include "plugin/public_section.h"
 #include "hostrt/module.h"
-#include "model/class_functions.h"
+#include "plugin/class_functions.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -32,23 +33,24 @@ namespace velmoran {
 namespace {
 
 int loadHandler(uint32_t) {
-  lit::initLiterals();
+  lit::loadExporterLiterals();
   return 1;
 }
 
-using ClassFunction = hostrt::RtFunction;
-using Section = PublicSection<hostrt::LoadHandler, ClassFunction>;
+using Section = PublicSection<hostrt::LoadHandler, hostrt::RtFunction>;
 
-constexpr ClassFunction kClassFunctions[6] = {
-    SENDORDERINTERFACE, ORDER_STRUCTURE, ORDERPOSITION_STRUCTURE,
-    SUPPLIER_STRUCTURE, PARAM_STRUCTURE, VELMORANORDER,
-};
+// The functions of the class function table, in its order.
+constexpr auto kFunctions = [] {
+  PublicFunctions<hostrt::RtFunction> functions{};
+  for (size_t i = 0; i < kClassFunctionCount; ++i) functions[i] = kClassFunctions[i].function;
+  return functions;
+}();
 
 // The public section itself. Its address fields are absolute, so the loader
 // relocates them when the library lands at another base. Aligned to 4, not
 // the compiler's default for large objects, so the section is exactly its size.
-__attribute__((section(".hostpub"), used, aligned(4))) Section publicSection =
-    makePublicSection(&loadHandler, kClassFunctions);
+__attribute__((section(".hostpub"), used, aligned(4))) constinit Section publicSection =
+    makePublicSection(&loadHandler, kFunctions);
 
 // Zero until the library is attached.
 hostrt::ModuleRecord moduleRecord = {};

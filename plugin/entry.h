@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "hostrt/module.h"
-#include "model/class_functions.h"
+#include "plugin/class_functions.h"
 
 namespace velmoran {
 
