@@ -596,6 +596,14 @@ Item send(const Name& message, int argc, const Item* argv, Where where) {
   return result;
 }
 
+namespace {
+[[gnu::noinline]] Item getMemberChecked(const Item& object, const Name& member) {
+  Item result;
+  rtGetMember(&result, &object, &member);
+  return result;
+}
+}  // namespace
+
 Item getMember(const Item& object, const Name& member, Where where) {
   noteLineHere(int(where.line()));
   // The common case, an instance's own member, copied straight out; a
@@ -604,9 +612,7 @@ Item getMember(const Item& object, const Name& member, Where where) {
     privilegeOnce = false;
     return object.object()->members()[slot->slot];
   }
-  Item result;
-  rtGetMember(&result, &object, &member);
-  return result;
+  return getMemberChecked(object, member);
 }
 
 void setMember(const Item& object, const Name& member, const Item& value, Where where) {

@@ -200,13 +200,15 @@ size_t findByte(const char* p, size_t n, char wanted) {
 
 // The first occurrence of search in text at or after `from`, or npos. Most
 // searches are one byte in a short text: those are scanned in place.
-size_t findFrom(std::string_view text, std::string_view search, size_t from) {
-  if (search.size() == 1) {
-    if (from >= text.size()) return text.npos;
-    size_t at = from + findByte(text.data() + from, text.size() - from, search[0]);
-    return at < text.size() ? at : text.npos;
-  }
+[[gnu::noinline]] size_t findString(std::string_view text, std::string_view search, size_t from) {
   return text.find(search, from);
+}
+
+inline size_t findFrom(std::string_view text, std::string_view search, size_t from) {
+  if (search.size() != 1) return findString(text, search, from);
+  if (from >= text.size()) return text.npos;
+  size_t at = from + findByte(text.data() + from, text.size() - from, search[0]);
+  return at < text.size() ? at : text.npos;
 }
 
 // The fast paths of the functions below take arguments that need no check

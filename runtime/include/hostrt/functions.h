@@ -76,7 +76,7 @@ class Call {
 
   template <class... Args>
   Item operator()(const Args&... args) const {
-    const Item argv[sizeof...(Args) + 1] = {args...};
+    const Item argv[sizeof...(Args) > 0 ? sizeof...(Args) : 1] = {args...};
     noteLine(line_);
     Item result;
     fn_(&result, int(sizeof...(Args)), argv);

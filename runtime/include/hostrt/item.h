@@ -104,8 +104,14 @@ class HOSTRT_API Item {
     return *this;
   }
   Item& operator=(Item&& other) noexcept {
-    Item moved(std::move(other));
-    swapWith(moved);
+    Kind kind = other.kind_;
+    bool loaded = other.loaded_;
+    Payload value = other.u_;
+    if (loaded) other.becomeNil();  // the value moves: other no longer holds a reference
+    release();
+    kind_ = kind;
+    loaded_ = loaded;
+    u_ = value;
     return *this;
   }
   ~Item() { release(); }
