@@ -48,7 +48,7 @@ struct MethodDecl {
 };
 
 struct ClassDecl {
-  const char* publicName;          // the class function's public name, "VELMORANORDER"
+  const char* publicName;          // the class function's public name: its __func__
   const char* className;           // the registered name, "VelmoranOrder"
   int line;                        // line of the class declaration, for the frame
   hostrt::RtFunction superclass;   // class function of the superclass, or null

@@ -31,10 +31,10 @@
 
 // Defines the literals of LIST and `load`, which first calls `below` (the
 // load function of the layer below, or nothing for the lowest layer).
-#define VELMORAN_DEFINE_LITERALS(LIST, load, below) \
-  LIST(VELMORAN_DEFINE_LITERAL)                     \
-  void load() {                                     \
-    below;                                          \
+#define VELMORAN_DEFINE_LITERALS(LIST, load, below)               \
+  LIST(VELMORAN_DEFINE_LITERAL)                                   \
+  void load() {                                                   \
+    below;                                                        \
     ::velmoran::lit::loadEach({LIST(VELMORAN_LITERAL_ADDRESS)}); \
   }
 

@@ -3,7 +3,7 @@
 # the compiler's runtime DLLs beside our binaries, and the header-only
 # packages the host needs, found without the Linux package search paths.
 
-# velmoran.dll, not libvelmoran.dll; plugin/velmoran.def lists its exports.
+# velmoran.dll, not libvelmoran.dll; plugin/CMakeLists.txt makes its export list.
 set_target_properties(velmoran PROPERTIES PREFIX "")
 
 # The compiler's runtime DLLs (cmake/toolchain-mingw.cmake) go beside

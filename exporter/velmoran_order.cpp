@@ -77,7 +77,7 @@ VELMORAN_PUBLIC void VELMORANORDER(hostrt::Item* result, int, const hostrt::Item
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"VELMORANORDER", "VelmoranOrder", __LINE__, SENDORDERINTERFACE,
+                    {__func__, "VelmoranOrder", __LINE__, SENDORDERINTERFACE,
                      {
                          {"order", kInternalMember},
                          {"separator", kInternalMember},

@@ -1,8 +1,6 @@
-// The exporter: the plug-in's one concrete order sender, the class
-// VelmoranOrder, with everything it writes (the order file's records, the
-// file name, the messages, the purpose text). It builds on the model.
-//
-// VelmoranOrder: the plug-in's order sender for the supplier Velmoran.
+// The exporter: VelmoranOrder, the plug-in's one concrete order sender, for
+// the supplier Velmoran, with everything it writes (the order file's records
+// and name, the result messages, the purpose text). It builds on the model.
 //
 // The exporter is a runtime class derived from SendOrderInterface. An
 // instance holds the order being sent, a field separator, the line end

@@ -41,7 +41,7 @@ VELMORAN_PUBLIC void ORDER_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, orderClass,
-                    {"ORDER_STRUCTURE", "order_Structure", __LINE__, nullptr,
+                    {__func__, "order_Structure", __LINE__, nullptr,
                      {
                          {"orderNo", kPublicMember},
                          {"dealerNumber", kPublicMember},
@@ -61,7 +61,7 @@ VELMORAN_PUBLIC void ORDERPOSITION_STRUCTURE(hostrt::Item* result, int, const ho
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, positionClass,
-                    {"ORDERPOSITION_STRUCTURE", "orderPosition_Structure", __LINE__, nullptr,
+                    {__func__, "orderPosition_Structure", __LINE__, nullptr,
                      {
                          {"partNo", kPublicMember},
                          {"description", kPublicMember},

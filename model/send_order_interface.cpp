@@ -24,7 +24,7 @@ VELMORAN_PUBLIC void SENDORDERINTERFACE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, theClass,
-                    {"SENDORDERINTERFACE", "SendOrderInterface", __LINE__, nullptr, {},
+                    {__func__, "SendOrderInterface", __LINE__, nullptr, {},
                      {
                          {"send", nullptr, kAbstractMethod},
                          {"getPurpose", nullptr, kAbstractMethod},

@@ -20,7 +20,7 @@ VELMORAN_PUBLIC void SUPPLIER_STRUCTURE(hostrt::Item* result, int, const hostrt:
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, supplierClass,
-                    {"SUPPLIER_STRUCTURE", "supplier_Structure", __LINE__, nullptr,
+                    {__func__, "supplier_Structure", __LINE__, nullptr,
                      {
                          {"lr", kPublicMember},
                          {"name", kPublicMember},
@@ -49,7 +49,7 @@ VELMORAN_PUBLIC void PARAM_STRUCTURE(hostrt::Item* result, int, const hostrt::It
   using namespace velmoran;
   using namespace hostrt;
   findOrCreateClass(result, paramClass,
-                    {"PARAM_STRUCTURE", "param_Structure", __LINE__, nullptr,
+                    {__func__, "param_Structure", __LINE__, nullptr,
                      {
                          {"zelxport", kPublicClassMember},
                      },

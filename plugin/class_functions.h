@@ -1,13 +1,13 @@
 // The plug-in library: the top layer, over the model and the exporter. It
-// holds the library's entry point, its public section and module record, the
-// export list of the Windows DLL and, here, the one table of the class
-// functions that the library publishes.
+// holds the library's entry point, its public section and module record and,
+// here, the one table of the class functions that the library publishes.
 //
 // Each class function returns its class object, building and registering the
 // class on the first call; the application reaches them through the runtime
 // by their public names. The table below is the only list of them: the public
-// section's entries and the tests' lists of names are made from it, in its
-// order, which is also the order of the DLL's export ordinals (velmoran.def).
+// section's entries, the Windows DLL's export list (plugin/CMakeLists.txt
+// reads it, so keep one entry per line) and the tests' lists of names are made
+// from it, in its order, which is also the order of the export ordinals.
 #pragma once
 
 #include <array>
