@@ -22,38 +22,12 @@ void releaseString(Item& item) {
   StringBuffer* b = ItemAccess::buffer(item);
   if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete b;
 }
-// Arrays that died on this thread, kept empty for the next ones made here,
-// so that code building a small list on every call (a list of arguments, a
-// default list) allocates nothing. A few, and small ones only: the cache
-// never holds more than kArrays * kMaxElements released slots.
-struct ArrayCache {
-  static constexpr int kArrays = 8;
-  static constexpr size_t kMaxElements = 32;
-  ArrayData* arrays[kArrays] = {};
-  int count = 0;
-  ~ArrayCache();
-};
-HOSTRT_THREAD_LOCAL bool arrayCacheGone = false;  // set once the thread's cache is freed
-HOSTRT_THREAD_LOCAL ArrayCache arrayCache;
-
-ArrayCache::~ArrayCache() {
-  arrayCacheGone = true;
-  while (count > 0) delete arrays[--count];
-}
-
 void retainArray(const Item& item) {
   item.arrayData()->refs.fetch_add(1, std::memory_order_relaxed);
 }
 void releaseArray(Item& item) {
   ArrayData* a = item.arrayData();
-  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  a->elements.clear();  // may release arrays in turn, which may enter the cache
-  if (!arrayCacheGone && arrayCache.count < ArrayCache::kArrays &&
-      a->elements.capacity() <= ArrayCache::kMaxElements) {
-    arrayCache.arrays[arrayCache.count++] = a;
-    return;
-  }
-  delete a;
+  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete a;
 }
 void retainObject(const Item& item) { retainObjectStorage(item.object()); }
 void releaseObject(Item& item) { releaseObjectStorage(item.object()); }
@@ -173,14 +147,7 @@ void Item::appendBytes(std::string_view tail) {
   *this = std::move(grown);
 }
 
-ArrayData* newArrayData() {
-  if (!arrayCacheGone && arrayCache.count > 0) {
-    ArrayData* a = arrayCache.arrays[--arrayCache.count];
-    a->refs.store(1, std::memory_order_relaxed);
-    return a;
-  }
-  return new ArrayData;
-}
+ArrayData* newArrayData() { return new ArrayData; }
 
 StringBuffer* ItemAccess::buffer(const Item& item) {
   return item.kind_ == Kind::StringRef ? item.u_.ref.owner : nullptr;

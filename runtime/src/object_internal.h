@@ -97,8 +97,7 @@ inline void releaseObjectStorage(Object* o) {
   }
 }
 
-// An array with no elements and one reference, from this thread's cache of
-// released arrays when it has one.
+// A new array with no elements and one reference.
 ArrayData* newArrayData();
 
 // The runtime's own access to an item's storage, for the fast paths of its
