@@ -9,13 +9,9 @@
 
 namespace hostrt {
 
-namespace {
-HOSTRT_THREAD_LOCAL Frame* innermost = nullptr;
-}  // namespace
+HOSTRT_THREAD_LOCAL Frame* innermostFrame = nullptr;
 
-extern "C" void rtNoteLine(int line) {
-  if (innermost) innermost->line = line;
-}
+extern "C" void rtNoteLine(int line) { noteLineHere(line); }
 
 extern "C" void rtFrameEnter(Frame* frame) {
   const MethodDef* method = takeDispatchedMethod();
@@ -23,13 +19,13 @@ extern "C" void rtFrameEnter(Frame* frame) {
     frame->context = method;
     frame->owner = method->owner;
   }
-  frame->previous = innermost;
-  innermost = frame;
+  frame->previous = innermostFrame;
+  innermostFrame = frame;
 }
 
-extern "C" void rtFrameExit(Frame* frame) { innermost = frame->previous; }
+extern "C" void rtFrameExit(Frame* frame) { innermostFrame = frame->previous; }
 
-extern "C" Frame* rtCurrentFrame() { return innermost; }
+extern "C" Frame* rtCurrentFrame() { return innermostFrame; }
 
 extern "C" void rtBindParameters(const Item** slots, int count, int argc, const Item* argv,
                                  const Item* nil) {

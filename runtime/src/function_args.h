@@ -17,6 +17,7 @@
 
 #include "hostrt/error.h"
 #include "hostrt/item.h"
+#include "object_internal.h"
 
 namespace hostrt {
 
@@ -28,25 +29,20 @@ class FunctionArgs {
   int count() const { return argc_; }
 
   // Argument i (1-based); nil when the caller did not pass it.
-  const Item& at(int i) const { return i >= 1 && i <= argc_ ? argv_[i - 1] : nil_; }
+  const Item& at(int i) const { return i >= 1 && i <= argc_ ? argv_[i - 1] : missing(); }
 
   // True when every argument has its operation table; a literal item of a
   // library that was never loaded is a kErrorNotLoaded error.
   bool loaded() {
-    for (int i = 1; i <= argc_; ++i) {
-      if (!at(i).hasOps()) {
-        *result_ = raiseError(kErrorNotLoaded,
-                              describe(i, "is a literal item used before its library was loaded"),
-                              function_);
-        return false;
-      }
+    for (int i = 0; i < argc_; ++i) {
+      if (!argv_[i].hasOps()) [[unlikely]] return notLoaded(i + 1);
     }
     return true;
   }
 
   bool string(int i, std::string_view* out) {
     if (!at(i).isString()) return wrongKind(i, "a string");
-    *out = at(i).str();
+    *out = ItemAccess::str(at(i));
     return true;
   }
 
@@ -100,6 +96,13 @@ class FunctionArgs {
     return std::string(function_) + ": argument " + std::to_string(i) + " " + why;
   }
 
+  [[gnu::noinline]] bool notLoaded(int i) {
+    *result_ = raiseError(kErrorNotLoaded,
+                          describe(i, "is a literal item used before its library was loaded"),
+                          function_);
+    return false;
+  }
+
   bool outOfRange(int i, int64_t max) {
     return fail(kErrorArgument,
                 describe(i, "must be a whole number from 0 to " + std::to_string(max)));
@@ -109,7 +112,12 @@ class FunctionArgs {
   int argc_;              // arguments passed
   const Item* argv_;      // the arguments
   Item* result_;          // where a resumed error's value goes
-  Item nil_;              // stands in for arguments not passed
+
+  // Stands in for arguments not passed.
+  static const Item& missing() {
+    static const Item nil;
+    return nil;
+  }
 };
 
 }  // namespace hostrt

@@ -138,4 +138,6 @@ extern "C" void rtArrayAt(Item* result, const Item* array, int index) {
   });
 }
 
+ArrayData* newArrayData() { return new ArrayData; }
+
 }  // namespace hostrt

@@ -91,7 +91,7 @@ struct DispatchScope {
 };
 
 const Class* callerClass() {
-  const Frame* frame = rtCurrentFrame();
+  const Frame* frame = innermostFrame;
   return frame ? frame->owner : nullptr;
 }
 }  // namespace
@@ -457,8 +457,18 @@ const MemberSlot* checkMember(const Item& object, const Name& member, const Memb
 }
 
 const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
-  auto it = cls->memberIndex.find(member.symbol());
-  return it == cls->memberIndex.end() ? nullptr : &it->second;
+  return cls->memberIndex.get(member.symbol());
+}
+
+// The slot of an instance's own member that the code running now may read
+// or assign without a check failing, or null.
+const MemberSlot* plainInstanceMember(const Item& object, const Name& member, bool privileged) {
+  if (!object.isObject() || !object.hasOps()) return nullptr;
+  const Object* o = object.object();
+  const MemberSlot* found = lookUpMember(o->cls, member);
+  if (!found || found->def->classLevel() || o->isClass) return nullptr;
+  if (found->def->internal() && !privileged && callerClass() != found->def->owner) return nullptr;
+  return found;
 }
 
 // A class-level member is one item shared by every thread that reaches the
@@ -490,6 +500,11 @@ void writeMember(const Item& object, const MemberSlot& slot, const Item& value) 
 extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
   atBoundary([&] {
     bool privileged = takePrivilege();
+    // The common case first: an instance's own member, copied straight out.
+    if (const MemberSlot* slot = plainInstanceMember(*object, *member, privileged)) {
+      *result = object->object()->members()[slot->slot];
+      return;
+    }
     if (!object->isObject()) {
       *result = raiseError(kErrorNoMember,
                            std::string("member ") + member->text() + " of " + describeReceiver(*object),
@@ -555,8 +570,8 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
       return;
     }
     const Class* cls = object->cls;
-    auto it = cls->methodIndex.find(message->symbol());
-    if (it == cls->methodIndex.end()) {
+    const MethodDef* const* found = cls->methodIndex.get(message->symbol());
+    if (!found) {
       if (object->isClass && message->symbol() == kNew.symbol()) {
         rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
         return;
@@ -567,7 +582,7 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
                            sendOperation(message), {argv[0]});
       return;
     }
-    const MethodDef* method = it->second;
+    const MethodDef* method = *found;
     if (method->internal() && !privileged && callerClass() != method->owner) {
       *result = raiseError(kErrorAccess,
                            "internal method " + method->name + " of class " + method->owner->name +

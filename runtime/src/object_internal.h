@@ -3,10 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 

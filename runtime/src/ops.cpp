@@ -4,8 +4,10 @@
 #include "hostrt/ops.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "call_context.h"
 #include "error_internal.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
@@ -21,10 +23,12 @@ Item wrongKinds(const char* operation, std::vector<Item> operands) {
   return raiseError(kErrorWrongKind, std::move(description), operation, std::move(operands));
 }
 
-void requireLoaded(const Item& a, const char* operation) {
-  if (!a.hasOps()) {
-    raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
-  }
+[[gnu::noinline]] void notLoaded(const char* operation) {
+  raiseError(kErrorNotLoaded, "literal item used before its library was loaded", operation);
+}
+
+inline void requireLoaded(const Item& a, const char* operation) {
+  if (!a.hasOps()) [[unlikely]] notLoaded(operation);
 }
 
 bool truthOfResumed(const Item& value) { return value.isLogical() && value.asLogical(); }
@@ -39,7 +43,7 @@ int compareItems(const Item& a, const Item& b) {
     return x < y ? -1 : x > y ? 1 : 0;
   }
   if (a.isString() && b.isString()) {
-    int c = a.str().compare(b.str());
+    int c = ItemAccess::str(a).compare(ItemAccess::str(b));
     return c < 0 ? -1 : c > 0 ? 1 : 0;
   }
   if (a.isLogical() && b.isLogical()) return int(a.asLogical()) - int(b.asLogical());
@@ -47,12 +51,24 @@ int compareItems(const Item& a, const Item& b) {
   return 2;
 }
 
-bool compare(const Item& a, const Item& b, const char* operation, bool (*test)(int)) {
+// compare's general case: the checks, then any two comparable kinds.
+template <class Test>
+[[gnu::noinline]] bool compareChecked(const Item& a, const Item& b, const char* operation,
+                                      Test test) {
   requireLoaded(a, operation);
   requireLoaded(b, operation);
   int c = compareItems(a, b);
   if (c == 2) return truthOfResumed(wrongKinds(operation, {a, b}));
   return test(c);
+}
+
+// The common case, two integers, before the checks.
+template <class Test>
+bool compare(const Item& a, const Item& b, const char* operation, Test test) {
+  if (a.isInteger() && b.isInteger() && a.hasOps() && b.hasOps()) {
+    return test(a.asInteger() < b.asInteger() ? -1 : a.asInteger() > b.asInteger() ? 1 : 0);
+  }
+  return compareChecked(a, b, operation, test);
 }
 
 Item addItems(const Item& a, const Item& b) {
@@ -65,19 +81,33 @@ Item addItems(const Item& a, const Item& b) {
   }
   if (a.isNumber() && b.isNumber()) return Item::real(a.asNumber() + b.asNumber());
   if (a.isString() && b.isString()) {
+    std::string_view head = ItemAccess::str(a), tail = ItemAccess::str(b);
+    if (head.size() + tail.size() <= Item::kInlineCapacity) {
+      char joined[Item::kInlineCapacity];
+      std::memcpy(joined, head.data(), head.size());
+      std::memcpy(joined + head.size(), tail.data(), tail.size());
+      Item sum;
+      ItemAccess::setInline(sum, joined, head.size() + tail.size());
+      return sum;
+    }
     std::string joined;
-    joined.reserve(a.str().size() + b.str().size());
-    joined.append(a.str()).append(b.str());
+    joined.reserve(head.size() + tail.size());
+    joined.append(head).append(tail);
     return ItemAccess::adoptString(std::move(joined));
   }
   return wrongKinds("+", {a, b});
 }
 
 void appendItem(Item& target, const Item& tail) {
+  // The common case, a text of its own growing by a string, before the checks.
+  if (StringBuffer* own = ItemAccess::ownBuffer(target); own && tail.isString() && tail.hasOps()) {
+    own->bytes.append(ItemAccess::str(tail));
+    return;
+  }
   requireLoaded(target, "+=");
   requireLoaded(tail, "+=");
   if (target.isString() && tail.isString()) {
-    target.appendBytes(tail.str());
+    target.appendBytes(ItemAccess::str(tail));
     return;
   }
   target = addItems(target, tail);
@@ -87,7 +117,7 @@ void incrementItem(Item& target) {
   requireLoaded(target, "++");
   int64_t next;
   if (target.isInteger() && !__builtin_add_overflow(target.asInteger(), 1, &next)) {
-    target = Item::integer(next);
+    ItemAccess::setInteger(target, next);
     return;
   }
   target = addItems(target, Item::integer(1));
@@ -107,7 +137,7 @@ bool greaterItems(const Item& a, const Item& b) {
 
 bool exactlyEqualItems(const Item& a, const Item& b) {
   if (!a.hasOps() || !b.hasOps()) return false;
-  if (a.isString() && b.isString()) return a.str() == b.str();
+  if (a.isString() && b.isString()) return ItemAccess::str(a) == ItemAccess::str(b);
   if (a.kind() != b.kind()) {
     return a.isNumber() && b.isNumber() && a.asNumber() == b.asNumber();
   }
@@ -134,7 +164,7 @@ bool truthOf(const Item& a) {
   return truthOfResumed(wrongKinds("IF", {a}));
 }
 
-Item elementOf(const Item& array, const Item& index) {
+[[gnu::noinline]] Item elementSlow(const Item& array, const Item& index) {
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
   if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
@@ -146,6 +176,16 @@ Item elementOf(const Item& array, const Item& index) {
   return elements[size_t(position) - 1];
 }
 
+Item elementOf(const Item& array, const Item& index) {
+  // The common case, an integer index within the array, before the checks.
+  if (array.isArray() && array.hasOps() && index.isInteger() && index.hasOps()) {
+    const std::vector<Item>& elements = array.arrayData()->elements;
+    int64_t at = index.asInteger();
+    if (at >= 1 && uint64_t(at) <= elements.size()) return elements[size_t(at) - 1];
+  }
+  return elementSlow(array, index);
+}
+
 }  // namespace
 
 extern "C" void rtAssign(Item* target, const Item* source) {
@@ -153,32 +193,32 @@ extern "C" void rtAssign(Item* target, const Item* source) {
 }
 
 extern "C" void rtAdd(Item* result, const Item* a, const Item* b, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   atBoundary([&] { *result = addItems(*a, *b); });
 }
 
 extern "C" void rtAppendInPlace(Item* target, const Item* tail, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   atBoundary([&] { appendItem(*target, *tail); });
 }
 
 extern "C" void rtIncrement(Item* target, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   atBoundary([&] { incrementItem(*target); });
 }
 
 extern "C" int rtEqual(const Item* a, const Item* b, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   return atBoundary([&] { return int(equalItems(*a, *b)); });
 }
 
 extern "C" int rtLessOrEqual(const Item* a, const Item* b, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   return atBoundary([&] { return int(lessOrEqualItems(*a, *b)); });
 }
 
 extern "C" int rtGreater(const Item* a, const Item* b, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   return atBoundary([&] { return int(greaterItems(*a, *b)); });
 }
 
@@ -193,7 +233,7 @@ extern "C" void rtGetElement(Item* result, const Item* array, const Item* index)
 }
 
 extern "C" int rtIsTrue(const Item* a, int line) {
-  if (line) rtNoteLine(line);
+  if (line) noteLineHere(line);
   return atBoundary([&] { return int(truthOf(*a)); });
 }
 

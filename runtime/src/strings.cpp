@@ -15,8 +15,10 @@
 //   - A STRTRAN result longer than kMaxResult bytes is a kErrorArgument error.
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "function_args.h"
@@ -120,6 +122,32 @@ std::string formatZeros(const Scaled& s, int64_t len, int64_t dec) {
   return out;
 }
 
+// STRZERO of a whole number to no decimals in a short width, formatted on
+// the stack: the common case, and the same text as formatZeros gives.
+bool shortStrZero(const Item& n, int64_t len, int64_t dec, Item* result) {
+  constexpr size_t kShort = Item::kInlineCapacity;
+  if (!n.isInteger() || dec != 0 || len > int64_t(kShort)) return false;
+  int64_t value = n.asInteger();
+  uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+  size_t count = size_t(end - digits);
+  bool sign = value < 0;  // a zero magnitude is never negative
+  size_t width = count + (sign ? 1 : 0);
+  char out[kShort];
+  size_t n_out = size_t(len);
+  if (width > n_out) {
+    std::memset(out, '*', n_out);
+  } else {
+    char* at = out;
+    if (sign) *at++ = '-';
+    std::memset(at, '0', n_out - width);
+    std::memcpy(at + (n_out - width), digits, count);
+  }
+  ItemAccess::setInline(*result, out, n_out);
+  return true;
+}
+
 std::string strZero(const Item& n, int64_t len, int64_t dec) {
   // Whatever the number, it needs a digit before the point and dec after it.
   if (1 + (dec > 0 ? dec + 1 : 0) > len) return std::string(size_t(len), '*');
@@ -141,7 +169,7 @@ bool isEmpty(const Item& a) {
     case Kind::Float: return a.asNumber() == 0;
     case Kind::StringRef:
     case Kind::StringInline: {
-      std::string_view s = a.str();
+      std::string_view s = ItemAccess::str(a);
       return std::all_of(s.begin(), s.end(), isBlank);
     }
     case Kind::Array: return a.arrayData()->elements.empty();
@@ -150,22 +178,109 @@ bool isEmpty(const Item& a) {
   return false;
 }
 
+// The first byte `wanted` in p[0, n), or n. Eight bytes at a time: a byte of
+// w ^ pattern is zero where w holds the byte, and the lowest flag that
+// (x - ones) & ~x & highs raises marks the first such byte exactly.
+size_t findByte(const char* p, size_t n, char wanted) {
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    const uint64_t pattern = kOnes * uint8_t(wanted);
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      uint64_t x = w ^ pattern;
+      if (uint64_t hit = (x - kOnes) & ~x & kHighs) return i + size_t(std::countr_zero(hit) / 8);
+    }
+  }
+  for (; i < n; ++i) {
+    if (p[i] == wanted) return i;
+  }
+  return n;
+}
+
+// The first occurrence of search in text at or after `from`, or npos. Most
+// searches are one byte in a short text: those are scanned in place.
+[[gnu::noinline]] size_t findString(std::string_view text, std::string_view search, size_t from) {
+  return text.find(search, from);
+}
+
+inline size_t findFrom(std::string_view text, std::string_view search, size_t from) {
+  if (search.size() != 1) return findString(text, search, from);
+  if (from >= text.size()) return text.npos;
+  size_t at = from + findByte(text.data() + from, text.size() - from, search[0]);
+  return at < text.size() ? at : text.npos;
+}
+
+// The fast paths of the functions below take arguments that need no check
+// beyond their kind: loaded strings and whole numbers. Anything else goes
+// the checked way, which raises the errors.
+bool plainString(const Item& a, std::string_view* out) {
+  if (!a.isString() || !a.hasOps()) return false;
+  *out = ItemAccess::str(a);
+  return true;
+}
+
+// A loaded integer from 0 to max.
+bool plainCount(const Item& a, int64_t max, int64_t* out) {
+  if (!a.isInteger() || !a.hasOps() || a.asInteger() < 0 || a.asInteger() > max) return false;
+  *out = a.asInteger();
+  return true;
+}
+
+// Writes the text with every occurrence of search (the first at `first`)
+// replaced into out, which has room for the result; returns its length.
+size_t replaceAll(std::string_view text, std::string_view search, std::string_view replace,
+                  size_t first, char* out) {
+  char* to = out;
+  size_t from = 0;
+  for (size_t at = first; at != text.npos; at = findFrom(text, search, from)) {
+    std::memcpy(to, text.data() + from, at - from);
+    to += at - from;
+    std::memcpy(to, replace.data(), replace.size());
+    to += replace.size();
+    from = at + search.size();
+  }
+  std::memcpy(to, text.data() + from, text.size() - from);
+  to += text.size() - from;
+  return size_t(to - out);
+}
+
 }  // namespace
 
 extern "C" void PADR(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
-    FunctionArgs args("PADR", argc, argv, result);
     std::string_view text;
     int64_t len = 0;
-    if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
-    std::string out(text.substr(0, size_t(len)));
-    out.resize(size_t(len), ' ');
+    if (argc != 2 || !argv || !plainString(argv[0], &text) ||
+        !plainCount(argv[1], kMaxResult, &len)) {
+      FunctionArgs args("PADR", argc, argv, result);
+      if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
+    }
+    size_t width = size_t(len), kept = std::min(text.size(), width);
+    if (width <= Item::kInlineCapacity) {
+      char out[Item::kInlineCapacity];
+      std::memcpy(out, text.data(), kept);
+      std::memset(out + kept, ' ', width - kept);
+      ItemAccess::setInline(*result, out, width);
+      return;
+    }
+    std::string out(text.substr(0, kept));
+    out.resize(width, ' ');
     *result = ItemAccess::adoptString(std::move(out));
   });
 }
 
 extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
+    int64_t width = 0, noDecimals = 0;
+    if ((argc == 2 || argc == 3) && argv && argv[0].isInteger() && argv[0].hasOps() &&
+        plainCount(argv[1], kMaxResult, &width) &&
+        (argc == 2 || (argv[2].isNil() && argv[2].hasOps()) ||
+         plainCount(argv[2], 0, &noDecimals)) &&
+        shortStrZero(argv[0], width, 0, result)) {
+      return;
+    }
     FunctionArgs args("STRZERO", argc, argv, result);
     double value = 0;
     int64_t len = 0, dec = 0;
@@ -173,57 +288,72 @@ extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
         !args.optionalCount(3, 0, kMaxResult, &dec)) {
       return;
     }
-    *result = Item::string(strZero(args.at(1), len, dec));
+    if (shortStrZero(args.at(1), len, dec, result)) return;
+    *result = ItemAccess::adoptString(strZero(args.at(1), len, dec));
   });
 }
 
 extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
-    FunctionArgs args("STRTRAN", argc, argv, result);
     std::string_view text, search, replace;
-    if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
-        !args.string(3, &replace)) {
+    if (argc != 3 || !argv || !plainString(argv[0], &text) || !plainString(argv[1], &search) ||
+        !plainString(argv[2], &replace)) {
+      FunctionArgs args("STRTRAN", argc, argv, result);
+      if (!args.loaded() || !args.string(1, &text) || !args.string(2, &search) ||
+          !args.string(3, &replace)) {
+        return;
+      }
+    }
+    size_t first = search.empty() ? text.npos : findFrom(text, search, 0);
+    if (first == text.npos) {  // nothing to replace: the text itself, without a copy
+      *result = argv[0];
       return;
     }
-    if (search.empty()) {
-      *result = args.at(1);
+    // The result is no longer than the text when the replacement is no longer
+    // than the search string; only a longer one needs the hits counted first.
+    size_t size = text.size();
+    if (replace.size() > search.size() || size > size_t(kMaxResult)) {
+      size_t hits = 0;
+      for (size_t at = first; at != text.npos; at = findFrom(text, search, at + search.size())) {
+        ++hits;
+      }
+      double grown =
+          double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
+      if (grown > double(kMaxResult)) {
+        FunctionArgs args("STRTRAN", argc, argv, result);
+        args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
+                                      std::to_string(kMaxResult) + " bytes");
+        return;
+      }
+      size = size_t(grown);
+    }
+    if (size <= Item::kInlineCapacity) {
+      char out[Item::kInlineCapacity];
+      size_t used = replaceAll(text, search, replace, first, out);
+      ItemAccess::setInline(*result, out, used);
       return;
     }
-    size_t hits = 0;
-    for (size_t at = text.find(search); at != text.npos; at = text.find(search, at + search.size())) {
-      ++hits;
-    }
-    if (hits == 0) {  // nothing to replace: the text itself, without a copy
-      *result = args.at(1);
-      return;
-    }
-    double size = double(text.size()) + double(hits) * (double(replace.size()) - double(search.size()));
-    if (size > double(kMaxResult)) {
-      args.fail(kErrorArgument, "STRTRAN: the result would be longer than " +
-                                    std::to_string(kMaxResult) + " bytes");
-      return;
-    }
-    std::string out;
-    out.reserve(size_t(size));
-    size_t from = 0;
-    for (size_t at = text.find(search); at != text.npos; at = text.find(search, from)) {
-      out.append(text, from, at - from).append(replace);
-      from = at + search.size();
-    }
-    out.append(text, from);
+    std::string out(size, '\0');
+    out.resize(replaceAll(text, search, replace, first, out.data()));
     *result = ItemAccess::adoptString(std::move(out));
   });
 }
 
 extern "C" void LEN(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
+    if (argc == 1 && argv && argv[0].hasOps() && (argv[0].isString() || argv[0].isArray())) {
+      const Item& a = argv[0];
+      size_t n = a.isString() ? ItemAccess::str(a).size() : a.arrayData()->elements.size();
+      ItemAccess::setInteger(*result, int64_t(n));
+      return;
+    }
     FunctionArgs args("LEN", argc, argv, result);
     if (!args.loaded()) return;
     const Item& a = args.at(1);
     if (a.isString()) {
-      *result = Item::integer(int64_t(a.str().size()));
+      ItemAccess::setInteger(*result, int64_t(ItemAccess::str(a).size()));
     } else if (a.isArray()) {
-      *result = Item::integer(int64_t(a.arrayData()->elements.size()));
+      ItemAccess::setInteger(*result, int64_t(a.arrayData()->elements.size()));
     } else {
       args.wrongKind(1, "a string or an array");
     }
@@ -232,9 +362,13 @@ extern "C" void LEN(Item* result, int argc, const Item* argv) {
 
 extern "C" void EMPTY(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
+    if (argc == 1 && argv && argv[0].hasOps()) {
+      ItemAccess::setLogical(*result, isEmpty(argv[0]));
+      return;
+    }
     FunctionArgs args("EMPTY", argc, argv, result);
     if (!args.loaded()) return;
-    *result = Item::logical(isEmpty(args.at(1)));
+    ItemAccess::setLogical(*result, isEmpty(args.at(1)));
   });
 }
 
@@ -252,10 +386,12 @@ extern "C" void ACREATE(Item* result, int argc, const Item* argv) {
   atBoundary([&] {
     FunctionArgs args("ACREATE", argc, argv, result);
     if (!args.loaded()) return;
-    std::vector<Item> elements;
-    elements.reserve(size_t(args.count()));
-    for (int i = 1; i <= args.count(); ++i) elements.push_back(args.at(i));
-    *result = ItemAccess::array(std::move(elements));
+    ArrayData* data = newArrayData();
+    Item array;
+    ItemAccess::setArray(array, data);  // released with the item should a copy fail
+    data->elements.reserve(size_t(args.count()));
+    for (int i = 1; i <= args.count(); ++i) data->elements.push_back(args.at(i));
+    *result = std::move(array);
   });
 }
 

@@ -50,6 +50,11 @@ class SymbolMap {
     return entry ? const_iterator(entry, data() + table_.size()) : end();
   }
   size_t count(uint32_t symbol) const { return lookUp(symbol) ? 1 : 0; }
+  // The symbol's value, or null.
+  const V* get(uint32_t symbol) const {
+    const value_type* entry = lookUp(symbol);
+    return entry ? &entry->second : nullptr;
+  }
 
   // Adds the entry unless the symbol has one; true when added.
   bool emplace(uint32_t symbol, V value) {

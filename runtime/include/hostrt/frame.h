@@ -82,7 +82,6 @@ class MethodFrame {
     return resumed_;
   }
   void bind(int params, int argc, const Item* argv) {
-    for (const Item*& slot : slots_) slot = &nil_;
     int count = params + 1;
     if (params < 0 || count > kMaxSlots) {
       raiseError(kErrorArgument,
@@ -91,7 +90,7 @@ class MethodFrame {
                  "method frame");
       count = params < 0 ? 1 : kMaxSlots;
     }
-    rtBindParameters(slots_, count, argc, argv, &nil_);
+    for (int i = 0; i < kMaxSlots; ++i) slots_[i] = i < count && i < argc ? &argv[i] : &nil_;
     if (record_.kind == kFrameClassMethod && self().isObject()) {
       rtReturnObject(&classSelf_, rtClassOf(&self()));
       checkUnwind();

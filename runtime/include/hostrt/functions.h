@@ -65,7 +65,7 @@ class Call {
 
   template <class... Args>
   Item operator()(const Args&... args) const {
-    const Item argv[sizeof...(Args) + 1] = {args...};
+    const Item argv[sizeof...(Args) > 0 ? sizeof...(Args) : 1] = {args...};
     rtNoteLine(line_);
     Item result;
     fn_(&result, int(sizeof...(Args)), argv);

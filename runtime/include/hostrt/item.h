@@ -88,8 +88,14 @@ class Item {
     return *this;
   }
   Item& operator=(Item&& other) noexcept {
-    Item moved(std::move(other));
-    swapWith(moved);
+    Kind kind = other.kind_;
+    bool loaded = other.loaded_;
+    Payload value = other.u_;
+    if (loaded) other.becomeNil();  // the value moves: other no longer holds a reference
+    release();
+    kind_ = kind;
+    loaded_ = loaded;
+    u_ = value;
     return *this;
   }
   ~Item() { release(); }
@@ -222,7 +228,9 @@ class Item {
   // Only strings by pointer, arrays and objects hold counted storage; the
   // other kinds skip the call through the operation table.
   bool holdsStorage() const {
-    return kind_ == Kind::StringRef || kind_ == Kind::Array || kind_ == Kind::Object;
+    constexpr unsigned kCounted = 1u << unsigned(Kind::StringRef) | 1u << unsigned(Kind::Array) |
+                                  1u << unsigned(Kind::Object);
+    return (kCounted >> unsigned(kind_)) & 1u;
   }
   void release() noexcept {
     if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(this);
