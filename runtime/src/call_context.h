@@ -14,7 +14,8 @@ struct MethodDef;
 const MethodDef* takeDispatchedMethod();
 
 // The innermost frame of this thread (rtCurrentFrame), null outside any.
-extern HOSTRT_THREAD_LOCAL Frame* innermostFrame;
+// Constant-initialised, so that reading it needs no per-thread init check.
+extern constinit HOSTRT_THREAD_LOCAL Frame* innermostFrame;
 
 // noteLine for the runtime's own operations.
 inline void noteLineHere(int line) {

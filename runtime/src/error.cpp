@@ -75,7 +75,7 @@ RtError* outOfMemory() {
 
 }  // namespace
 
-HOSTRT_THREAD_LOCAL int runtimeDepth = 0;
+constinit HOSTRT_THREAD_LOCAL int runtimeDepth = 0;
 
 Item raise(ErrorObject error) {
   if (const Frame* frame = rtCurrentFrame()) {

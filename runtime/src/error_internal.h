@@ -28,7 +28,8 @@ void unwindFromException() noexcept;
 
 // How many C entry points of the runtime this thread is inside, since it last
 // left for another module's code (a method, a class function, a handler).
-extern HOSTRT_THREAD_LOCAL int runtimeDepth;
+// Constant-initialised, so that reading it needs no per-thread init check.
+extern constinit HOSTRT_THREAD_LOCAL int runtimeDepth;
 
 // Runs the body of a C entry point. Called from outside the runtime, it turns
 // an exception into the unwind state and returns a value-initialised result;

@@ -9,7 +9,7 @@
 
 namespace hostrt {
 
-HOSTRT_THREAD_LOCAL Frame* innermostFrame = nullptr;
+constinit HOSTRT_THREAD_LOCAL Frame* innermostFrame = nullptr;
 
 extern "C" void rtNoteLine(int line) { noteLineHere(line); }
 
