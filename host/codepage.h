@@ -47,7 +47,7 @@ class CodePage {
   CodePage(std::string name, ConverterPtr converter)
       : name_(std::move(name)), converter_(std::move(converter)) {}
 
-  std::string name_;       // as the user gave it
+  std::string name_;        // as the user gave it
   ConverterPtr converter_;  // null: bytes are kept (UTF-8)
   uint32_t windowsId_ = 0;
 };

@@ -53,14 +53,13 @@ inline Item getMember(void (*getter)(RtItem*, const RtItem*, const char*), const
   checkUnwind();
   return result;
 }
-inline void setMember(void (*setter)(const RtItem*, const char*, const RtItem*),
-                      const Item& object, std::string_view member, const Item& value) {
+inline void setMember(void (*setter)(const RtItem*, const char*, const RtItem*), const Item& object,
+                      std::string_view member, const Item& value) {
   setter(&object, std::string(member).c_str(), &value);
   checkUnwind();
 }
 // Loads a library through one of the C entry points.
-inline bool load(int (*loader)(const char*, RtItem*), const std::string& path,
-                 std::string* error) {
+inline bool load(int (*loader)(const char*, RtItem*), const std::string& path, std::string* error) {
   Item reason;
   bool loaded = loader(path.c_str(), &reason) != 0;
   checkUnwind();
