@@ -45,12 +45,7 @@ bool isAscii(std::string_view text) {
 
 }  // namespace
 
-CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
-    : name_(std::move(name)), converter_(std::move(converter)) {}
-CodePage::CodePage() = default;
-CodePage::CodePage(CodePage&&) noexcept = default;
-CodePage& CodePage::operator=(CodePage&&) noexcept = default;
-CodePage::~CodePage() = default;
+void CodePage::DeleteConverter::operator()(Converter* converter) const { delete converter; }
 
 Status CodePage::open(std::string_view name, CodePage* page) {
   std::string text(name);
@@ -63,7 +58,7 @@ Status CodePage::open(std::string_view name, CodePage* page) {
                    ? iconv_t(-1)
                    : iconv_open(text.c_str(), "UTF-8");
   if (cd == iconv_t(-1)) return Status::invalidInput("unknown code page \"" + text + "\"");
-  *page = CodePage(text, std::unique_ptr<Converter>(new Converter{cd}));
+  *page = CodePage(text, ConverterPtr(new Converter{cd}));
   // Most code pages keep ASCII as it is; for those, ASCII text needs no iconv.
   std::string ascii, converted;
   for (int c = 0; c < 0x80; ++c) ascii += char(c);

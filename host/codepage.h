@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "host/status.h"
 
@@ -19,10 +20,7 @@ namespace velmoran::host {
 
 class CodePage {
  public:
-  CodePage();  // keeps the bytes, as "UTF-8" does, until open() gives another
-  CodePage(CodePage&&) noexcept;
-  CodePage& operator=(CodePage&&) noexcept;
-  ~CodePage();
+  CodePage() = default;  // keeps the bytes, as "UTF-8" does, until open() gives another
 
   // A converter from UTF-8 to the named code page into *page. On failure the
   // status says why ("unknown code page ...") and *page is unchanged.
@@ -38,11 +36,19 @@ class CodePage {
   Status convert(std::string_view utf8, std::string* out);
 
  private:
+  // The platform's converter, defined with open() and convert(); the deleter
+  // is there too, so that moving and destroying a CodePage need not see it.
   struct Converter;
-  CodePage(std::string name, std::unique_ptr<Converter> converter);
+  struct DeleteConverter {
+    void operator()(Converter* converter) const;
+  };
+  using ConverterPtr = std::unique_ptr<Converter, DeleteConverter>;
 
-  std::string name_;                       // as the user gave it
-  std::unique_ptr<Converter> converter_;   // null: bytes are kept (UTF-8)
+  CodePage(std::string name, ConverterPtr converter)
+      : name_(std::move(name)), converter_(std::move(converter)) {}
+
+  std::string name_;        // as the user gave it
+  ConverterPtr converter_;  // null: bytes are kept (UTF-8)
   uint32_t windowsId_ = 0;
 };
 

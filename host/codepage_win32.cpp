@@ -113,12 +113,7 @@ struct CodePage::Converter {
   UINT codePage;
 };
 
-CodePage::CodePage(std::string name, std::unique_ptr<Converter> converter)
-    : name_(std::move(name)), converter_(std::move(converter)) {}
-CodePage::CodePage() = default;
-CodePage::CodePage(CodePage&&) noexcept = default;
-CodePage& CodePage::operator=(CodePage&&) noexcept = default;
-CodePage::~CodePage() = default;
+void CodePage::DeleteConverter::operator()(Converter* converter) const { delete converter; }
 
 Status CodePage::open(std::string_view name, CodePage* page) {
   std::string text(name);
@@ -135,7 +130,7 @@ Status CodePage::open(std::string_view name, CodePage* page) {
   if (cp == 0 || !IsValidCodePage(cp)) {
     return Status::invalidInput("unknown code page \"" + text + "\"");
   }
-  *page = CodePage(text, std::unique_ptr<Converter>(new Converter{cp}));
+  *page = CodePage(text, ConverterPtr(new Converter{cp}));
   page->windowsId_ = cp;
   return Status();
 }

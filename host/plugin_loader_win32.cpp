@@ -1,16 +1,17 @@
-// Plug-in loading with LoadLibraryExW. The plug-in, velmoran.dll, sits beside
-// the program, in the build tree and when installed alike.
+// Plug-in loading through the embedding API, with the path in UTF-8 so that
+// the application's code page need not hold it. The plug-in, velmoran.dll,
+// sits beside the program, in the build tree and when installed alike.
 //
-// The plug-in is loaded by its full path only, and the DLLs it needs are
-// looked for in its own folder and the system folder only: never in the
-// current directory or along PATH, where anyone could have placed a DLL of
-// that name. Paths are UTF-8 here and UTF-16 for the system.
+// The runtime loads it by its full path only, and looks for the DLLs it needs
+// in its own folder and the system folder only: never in the current
+// directory or along PATH, where anyone could have placed a DLL of that name.
 
 #include "host/plugin_loader.h"
 
 #include <windows.h>
 
 #include "host/utf16_win32.h"
+#include "hostrt/embed.h"
 
 namespace velmoran::host {
 
@@ -36,35 +37,6 @@ std::string executablePath() {
   return utf16ToUtf8(buf, &path) ? path : "";
 }
 
-// The full form of a path given relative to the current directory.
-bool fullPath(const std::wstring& path, std::wstring* full) {
-  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return false;
-  full->assign(size, L'\0');
-  size = GetFullPathNameW(path.c_str(), DWORD(full->size()), full->data(), nullptr);
-  if (size == 0 || size >= full->size()) return false;
-  full->resize(size);
-  return true;
-}
-
-// The system's text for an error code, without the line end it comes with.
-std::string systemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message;
-  if (!n || !text || !utf16ToUtf8(std::wstring_view(text, n), &message)) {
-    message = "error " + std::to_string(code);
-  }
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message;
-}
-
 }  // namespace
 
 std::string defaultPluginPath() {
@@ -76,27 +48,16 @@ std::string defaultPluginPath() {
 Status loadPlugin(const std::string& path) {
   const std::string failed = "cannot load the plug-in: ";
   if (path.empty()) return Status::noPlugin(failed + "the folder of this program cannot be found");
-  std::wstring wide, full;
+  // Refused here, in the host's words; the runtime takes a C string.
+  std::wstring wide;
   if (!utf8ToUtf16(path, &wide) || wide.find(L'\0') != std::wstring::npos) {
     return Status::noPlugin(failed + path + ": not a valid path");
   }
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';  // the loader wants backslashes
-  }
-  if (!fullPath(wide, &full)) {
-    return Status::noPlugin(failed + path + ": " + systemMessage(GetLastError()));
-  }
   // Whatever this process loads later is looked for in the safe folders too.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // No system dialog about a missing DLL; the error goes to the caller.
-  DWORD previous = 0;
-  SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous);
-  HMODULE module = LoadLibraryExW(full.c_str(), nullptr,
-                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-  DWORD code = GetLastError();
-  SetThreadErrorMode(previous, nullptr);
-  if (module) return Status();
-  return Status::noPlugin(failed + path + ": " + systemMessage(code));
+  std::string error;
+  if (hostrt::embed::loadLibraryUtf8(path, &error)) return Status();
+  return Status::noPlugin(failed + error);
 }
 
 }  // namespace velmoran::host

@@ -13,20 +13,36 @@
 
 namespace hostrt {
 
-extern "C" int rtLoadLibrary(const char* path, Item* error) {
+namespace {
+
+// Loads a library with open, for the C entry points: 1, or 0 with the
+// reason in *error.
+int loadWith(bool (*open)(const std::string&, std::string*), const char* path, Item* error) {
   return atBoundary([&] {
     std::string reason;
     bool loaded;
     {
       // The library's entry point runs inside: it is another module's code.
       ForeignCall call;
-      loaded = openLibrary(path, &reason);
+      loaded = open(path, &reason);
     }
     checkUnwind();
     if (!loaded && error) *error = Item::string(reason);
     return int(loaded);
   });
 }
+
+}  // namespace
+
+extern "C" int rtLoadLibrary(const char* path, Item* error) {
+  return loadWith(openLibrary, path, error);
+}
+
+#if defined(_WIN32)
+extern "C" int rtLoadLibraryUtf8(const char* path, Item* error) {
+  return loadWith(openLibraryUtf8, path, error);
+}
+#endif
 
 extern "C" void rtSendNamed(Item* result, const char* message, int argc, const Item* argv) {
   atBoundary([&] {

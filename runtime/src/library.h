@@ -14,4 +14,10 @@ namespace hostrt {
 // looked for in its folder and the system folder.
 bool openLibrary(const std::string& path, std::string* error);
 
+#if defined(_WIN32)
+// As openLibrary, with the path and the reason in UTF-8: a path that the
+// application's code page cannot hold can still be loaded.
+bool openLibraryUtf8(const std::string& path, std::string* error);
+#endif
+
 }  // namespace hostrt

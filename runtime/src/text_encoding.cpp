@@ -20,11 +20,11 @@ uint32_t applicationCodePage() { return codePage.load(std::memory_order_relaxed)
 void setApplicationCodePage(uint32_t cp) { codePage.store(cp, std::memory_order_relaxed); }
 
 #if defined(_WIN32)
-bool toUtf16(std::string_view text, std::wstring* out) {
+bool toUtf16(std::string_view text, uint32_t codePage, std::wstring* out) {
   out->clear();
   if (text.empty()) return true;
   if (text.size() > size_t(INT_MAX)) return false;  // the system counts in int
-  const UINT cp = applicationCodePage();
+  const UINT cp = codePage;
   const int size = int(text.size());
   // A few code pages (UTF-7, the ISO-2022 ones, Symbol) take no flags at all.
   DWORD flags = MB_ERR_INVALID_CHARS;

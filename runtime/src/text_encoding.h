@@ -20,10 +20,14 @@ uint32_t applicationCodePage();
 void setApplicationCodePage(uint32_t codePage);
 
 #if defined(_WIN32)
-// Converts text in the application's code page to UTF-16. False when a byte
-// sequence has no character there (invalid UTF-8, say), when the code page
-// is not installed, or when the text is too long for the system's calls.
-bool toUtf16(std::string_view text, std::wstring* out);
+// Converts text in code page cp (by default the application's) to UTF-16.
+// False when a byte sequence has no character there (invalid UTF-8, say),
+// when the code page is not installed, or when the text is too long for the
+// system's calls.
+bool toUtf16(std::string_view text, uint32_t cp, std::wstring* out);
+inline bool toUtf16(std::string_view text, std::wstring* out) {
+  return toUtf16(text, applicationCodePage(), out);
+}
 #endif
 
 }  // namespace hostrt

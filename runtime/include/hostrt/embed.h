@@ -36,6 +36,36 @@ inline std::vector<Item> withReceiver(const Item& receiver, std::initializer_lis
 }
 // The text of a string item that the runtime handed back.
 inline std::string text(const Item& item) { return std::string(item.str()); }
+// Sends, reads or assigns by name through one of the C entry points (the
+// application's or the inspection's), and turns an unwind into RuntimeError.
+inline Item send(void (*sender)(RtItem*, const char*, int, const RtItem*), const Item& receiver,
+                 std::string_view message, std::initializer_list<Item> args) {
+  std::vector<Item> argv = withReceiver(receiver, args);
+  Item result;
+  sender(&result, std::string(message).c_str(), int(argv.size()), argv.data());
+  checkUnwind();
+  return result;
+}
+inline Item getMember(void (*getter)(RtItem*, const RtItem*, const char*), const Item& object,
+                      std::string_view member) {
+  Item result;
+  getter(&result, &object, std::string(member).c_str());
+  checkUnwind();
+  return result;
+}
+inline void setMember(void (*setter)(const RtItem*, const char*, const RtItem*), const Item& object,
+                      std::string_view member, const Item& value) {
+  setter(&object, std::string(member).c_str(), &value);
+  checkUnwind();
+}
+// Loads a library through one of the C entry points.
+inline bool load(int (*loader)(const char*, RtItem*), const std::string& path, std::string* error) {
+  Item reason;
+  bool loaded = loader(path.c_str(), &reason) != 0;
+  checkUnwind();
+  if (!loaded && error) *error = text(reason);
+  return loaded;
+}
 }  // namespace detail
 
 // Loads a library for the life of the process. A plug-in needs nothing more:
@@ -45,12 +75,15 @@ inline std::string text(const Item& item) { return std::string(item.str()); }
 // On Windows the path is in the application's code page (setCodePage), and
 // the library's imports are looked for in its folder and the system folder.
 inline bool loadLibrary(const std::string& path, std::string* error) {
-  Item reason;
-  bool loaded = rtLoadLibrary(path.c_str(), &reason) != 0;
-  checkUnwind();
-  if (!loaded && error) *error = detail::text(reason);
-  return loaded;
+  return detail::load(rtLoadLibrary, path, error);
 }
+#if defined(_WIN32)
+// As loadLibrary, with the path and the reason in UTF-8 whatever the code
+// page: for a path that the application's code page cannot hold.
+inline bool loadLibraryUtf8(const std::string& path, std::string* error) {
+  return detail::load(rtLoadLibraryUtf8, path, error);
+}
+#endif
 // Calls a public function by name; a runtime error when there is none.
 inline Item callFunction(std::string_view publicName, std::initializer_list<Item> args = {}) {
   std::vector<Item> argv(args);
@@ -61,25 +94,17 @@ inline Item callFunction(std::string_view publicName, std::initializer_list<Item
 }
 inline Item send(const Item& receiver, std::string_view message,
                  std::initializer_list<Item> args = {}) {
-  std::vector<Item> argv = detail::withReceiver(receiver, args);
-  Item result;
-  rtSendNamed(&result, std::string(message).c_str(), int(argv.size()), argv.data());
-  checkUnwind();
-  return result;
+  return detail::send(rtSendNamed, receiver, message, args);
 }
 // Creates an instance of a class object and runs its init with the arguments.
 inline Item newInstance(const Item& classObject, std::initializer_list<Item> args = {}) {
   return send(classObject, "New", args);
 }
 inline Item getMember(const Item& object, std::string_view member) {
-  Item result;
-  rtGetMemberNamed(&result, &object, std::string(member).c_str());
-  checkUnwind();
-  return result;
+  return detail::getMember(rtGetMemberNamed, object, member);
 }
 inline void setMember(const Item& object, std::string_view member, const Item& value) {
-  rtSetMemberNamed(&object, std::string(member).c_str(), &value);
-  checkUnwind();
+  detail::setMember(rtSetMemberNamed, object, member, value);
 }
 // The public members a class declares, in declaration order: "a,b,c".
 inline std::string memberNames(const Item& classObject) {

@@ -296,6 +296,11 @@ HOSTRT_API RtFunction rtFindFunction(const char* publicName);
 /* Loads a library for the life of the process: 1, or 0 with the system's
  * reason in *error. */
 HOSTRT_API int rtLoadLibrary(const char* path, RtItem* error);
+#if defined(_WIN32)
+/* As rtLoadLibrary, with the path and the reason in UTF-8 whatever the
+ * application's code page: for a path that code page cannot hold. */
+HOSTRT_API int rtLoadLibraryUtf8(const char* path, RtItem* error);
+#endif
 HOSTRT_API void rtCallFunction(RtItem* result, const char* publicName, int argc,
                                const RtItem* argv);
 /* Sends by name; argv[0] is the receiver. */

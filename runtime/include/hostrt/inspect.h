@@ -22,21 +22,13 @@ namespace hostrt::inspect {
 
 inline Item send(const Item& receiver, std::string_view message,
                  std::initializer_list<Item> args = {}) {
-  std::vector<Item> argv = embed::detail::withReceiver(receiver, args);
-  Item result;
-  rtInspectSend(&result, std::string(message).c_str(), int(argv.size()), argv.data());
-  checkUnwind();
-  return result;
+  return embed::detail::send(rtInspectSend, receiver, message, args);
 }
 inline Item getMember(const Item& object, std::string_view member) {
-  Item result;
-  rtInspectGetMember(&result, &object, std::string(member).c_str());
-  checkUnwind();
-  return result;
+  return embed::detail::getMember(rtInspectGetMember, object, member);
 }
 inline void setMember(const Item& object, std::string_view member, const Item& value) {
-  rtInspectSetMember(&object, std::string(member).c_str(), &value);
-  checkUnwind();
+  embed::detail::setMember(rtInspectSetMember, object, member, value);
 }
 
 // The registry flags of a class's own member or method, 0 when it has none.
