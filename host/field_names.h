@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "hostrt/case_fold.h"
+#include "hostrt/hostrt.h"
 
 namespace velmoran::host {
 

@@ -7,7 +7,7 @@
 #include <shared_mutex>
 
 #include "call_context.h"
-#include "hostrt/case_fold.h"
+#include "hostrt/hostrt.h"
 #include "hostrt/error.h"
 #include "hostrt/frame.h"
 #include "hostrt/inspect.h"

@@ -190,7 +190,9 @@ HOSTRT_API int rtIsTrue(const RtItem* a, int line);
 /* ---- Class registry and objects (hostrt/object.h). */
 HOSTRT_API uint32_t rtInternName(const char* text, size_t len);
 /* Writes the size bytes of text to out with ASCII letters in lower case (how
- * the runtime matches names); every other byte is kept. out may be text. */
+ * the runtime matches names); every other byte is kept. out may be text.
+ * Programs that match names as the runtime does (the command-line host
+ * reading an order file) fold them with this rather than a copy of the rule. */
 HOSTRT_API void rtFoldCase(const char* text, size_t size, char* out);
 HOSTRT_API void rtClassLock(void);
 HOSTRT_API void rtClassUnlock(void);
