@@ -14,6 +14,7 @@
 #include "object_internal.h"
 #include "error_internal.h"
 #include "item_storage.h"
+#include "pool.h"
 
 namespace hostrt {
 
@@ -375,7 +376,7 @@ extern "C" void rtRelease(Item* item) {
 }
 
 Object* newInstanceStorage(Class* cls, uint32_t count) {
-  void* memory = ::operator new(sizeof(Object) + count * sizeof(Item));
+  void* memory = poolAllocate(sizeof(Object) + count * sizeof(Item));
   auto* object = new (memory) Object;
   object->refs = 0;
   object->cls = cls;
@@ -385,9 +386,10 @@ Object* newInstanceStorage(Class* cls, uint32_t count) {
 }
 
 void deleteInstanceStorage(Object* o) {
+  const size_t bytes = sizeof(Object) + o->memberCount * sizeof(Item);
   for (uint32_t i = o->memberCount; i-- > 0;) o->members()[i].~Item();
   o->~Object();
-  ::operator delete(static_cast<void*>(o));
+  poolFree(o, bytes);
 }
 
 extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* argv) {

@@ -1,0 +1,139 @@
+// The allocation pool: size classes of 16 bytes, free lists, runs carved from
+// huge-page chunks.
+
+#include "pool.h"
+
+#include <new>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HOSTRT_POOL_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define HOSTRT_POOL_ASAN 1
+#endif
+
+#if defined(_WIN32) || defined(HOSTRT_POOL_ASAN)
+
+namespace hostrt {
+
+void* poolAllocate(size_t size) { return ::operator new(size); }
+void poolFree(void* block, size_t) noexcept { ::operator delete(block); }
+
+}  // namespace hostrt
+
+#else
+
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <mutex>
+
+namespace hostrt {
+
+namespace {
+
+constexpr size_t kGranule = 16;
+constexpr size_t kClassCount = kPoolMaxBlock / kGranule;
+constexpr size_t kChunkBytes = size_t(2) << 20;  // one huge page
+constexpr size_t kRunBytes = size_t(64) << 10;   // what a size class takes at a time
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+// One size class. Aligned apart so that threads on different classes do not
+// share a cache line.
+struct alignas(64) SizeClass {
+  std::mutex mutex;
+  FreeBlock* freeList = nullptr;  // freed blocks of this size
+  char* next = nullptr;           // the unused rest of the current run
+  char* end = nullptr;
+};
+
+constinit SizeClass classes[kClassCount];
+
+// The chunk that runs are cut from. Taken inside a class's lock, never the
+// other way round.
+constinit std::mutex chunkMutex;
+constinit char* chunkNext = nullptr;
+constinit char* chunkEnd = nullptr;
+constinit bool firstChunkMapped = false;
+
+// A new chunk of ordinary pages.
+char* mapPlainChunk() {
+  void* p = mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return static_cast<char*>(p);
+}
+
+// A new chunk at a 2 MiB boundary, so that the kernel can back it with one
+// huge page: twice the size is mapped and the ends around the aligned middle
+// are given back.
+char* mapHugeChunk() {
+  const size_t mapped = 2 * kChunkBytes;
+  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t aligned = (start + kChunkBytes - 1) & ~(kChunkBytes - 1);
+  if (aligned > start) munmap(p, aligned - start);
+  const uintptr_t tail = aligned + kChunkBytes;
+  if (start + mapped > tail) munmap(reinterpret_cast<void*>(tail), start + mapped - tail);
+  char* chunk = reinterpret_cast<char*>(aligned);
+#ifdef MADV_HUGEPAGE
+  madvise(chunk, kChunkBytes, MADV_HUGEPAGE);  // a hint: without it, 4 KiB pages
+#endif
+  return chunk;
+}
+
+// Gives the class a new run; the rest of its old run (less than a block) is
+// left unused. The first chunk is of ordinary pages: a small order touches a
+// few 4 KiB pages of it, where a huge page would add 2 MiB to the memory of
+// every process. Huge pages pay from the second chunk on.
+void refill(SizeClass& c) {
+  std::lock_guard<std::mutex> lock(chunkMutex);
+  if (chunkNext == chunkEnd) {
+    chunkNext = firstChunkMapped ? mapHugeChunk() : mapPlainChunk();
+    chunkEnd = chunkNext + kChunkBytes;
+    firstChunkMapped = true;
+  }
+  c.next = chunkNext;
+  c.end = chunkNext + kRunBytes;
+  chunkNext += kRunBytes;
+}
+
+size_t classIndex(size_t size) { return size ? (size - 1) / kGranule : 0; }
+
+}  // namespace
+
+void* poolAllocate(size_t size) {
+  if (size > kPoolMaxBlock) return ::operator new(size);
+  const size_t index = classIndex(size);
+  const size_t blockBytes = (index + 1) * kGranule;
+  SizeClass& c = classes[index];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (FreeBlock* block = c.freeList) {
+    c.freeList = block->next;
+    return block;
+  }
+  if (size_t(c.end - c.next) < blockBytes) refill(c);
+  void* block = c.next;
+  c.next += blockBytes;
+  return block;
+}
+
+void poolFree(void* block, size_t size) noexcept {
+  if (!block) return;
+  if (size > kPoolMaxBlock) {
+    ::operator delete(block);
+    return;
+  }
+  SizeClass& c = classes[classIndex(size)];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  c.freeList = new (block) FreeBlock{c.freeList};
+}
+
+}  // namespace hostrt
+
+#endif

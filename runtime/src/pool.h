@@ -1,0 +1,40 @@
+// A pool for the runtime's many small blocks of a few sizes: instances above
+// all, of which a large order makes one per position, all of one size.
+//
+// Sizes up to kPoolMaxBlock bytes are rounded up to a multiple of 16; each
+// such size class keeps a list of freed blocks and otherwise carves new ones
+// from 64 KiB runs of a 2 MiB chunk, 2 MiB-aligned and mapped from the
+// kernel with a request for transparent huge pages. A large order then touches
+// a few huge pages instead of tens of thousands of 4 KiB pages, and each
+// page fault costs far more than the allocation itself. Larger sizes go to
+// operator new.
+//
+// Chunks stay mapped until the process ends and a freed block only ever
+// serves its own size class again, so the pool's memory is bounded by the
+// peak of the blocks live at one time of each size, not by the total ever
+// allocated.
+//
+// On Windows (where huge pages need a privilege the application does not
+// have, and the system heap already serves same-size blocks from buckets)
+// and under AddressSanitizer (which must see every block's life to report a
+// use after free) the pool is plain operator new.
+//
+// Thread safety: safe from any thread; a block may be freed on another thread
+// than the one that allocated it. One lock per size class, no per-thread
+// state.
+#pragma once
+
+#include <cstddef>
+
+namespace hostrt {
+
+inline constexpr size_t kPoolMaxBlock = 1024;
+
+// A block of at least `size` bytes, aligned as operator new aligns. Throws
+// std::bad_alloc when memory runs out.
+void* poolAllocate(size_t size);
+
+// Frees a block that poolAllocate(size) returned; `size` must be the same.
+void poolFree(void* block, size_t size) noexcept;
+
+}  // namespace hostrt
