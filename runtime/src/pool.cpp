@@ -38,6 +38,9 @@ constexpr size_t kGranule = 16;
 constexpr size_t kClassCount = kPoolMaxBlock / kGranule;
 constexpr size_t kChunkBytes = size_t(2) << 20;  // one huge page
 constexpr size_t kRunBytes = size_t(64) << 10;   // what a size class takes at a time
+// The first chunk, of ordinary pages, and its runs (see refill).
+constexpr size_t kFirstChunkBytes = size_t(512) << 10;
+constexpr size_t kFirstRunBytes = size_t(16) << 10;
 
 struct FreeBlock {
   FreeBlock* next;
@@ -59,11 +62,11 @@ constinit SizeClass classes[kClassCount];
 constinit std::mutex chunkMutex;
 constinit char* chunkNext = nullptr;
 constinit char* chunkEnd = nullptr;
-constinit bool firstChunkMapped = false;
+constinit size_t runBytes = 0;  // the runs of this chunk; 0 before the first
 
-// A new chunk of ordinary pages.
-char* mapPlainChunk() {
-  void* p = mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+// The first chunk, of ordinary pages.
+char* mapFirstChunk() {
+  void* p = mmap(nullptr, kFirstChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   return static_cast<char*>(p);
 }
@@ -88,19 +91,21 @@ char* mapHugeChunk() {
 }
 
 // Gives the class a new run; the rest of its old run (less than a block) is
-// left unused. The first chunk is of ordinary pages: a small order touches a
-// few 4 KiB pages of it, where a huge page would add 2 MiB to the memory of
-// every process. Huge pages pay from the second chunk on.
+// left unused. The first chunk is small, of ordinary pages and short runs: a
+// small order touches a few 4 KiB pages of it, where a huge page would add
+// 2 MiB to the memory of every process. Huge pages pay from the second chunk
+// on, which a large order reaches after a hundred small page faults.
 void refill(SizeClass& c) {
   std::lock_guard<std::mutex> lock(chunkMutex);
   if (chunkNext == chunkEnd) {
-    chunkNext = firstChunkMapped ? mapHugeChunk() : mapPlainChunk();
-    chunkEnd = chunkNext + kChunkBytes;
-    firstChunkMapped = true;
+    const bool first = runBytes == 0;
+    chunkNext = first ? mapFirstChunk() : mapHugeChunk();
+    chunkEnd = chunkNext + (first ? kFirstChunkBytes : kChunkBytes);
+    runBytes = first ? kFirstRunBytes : kRunBytes;
   }
   c.next = chunkNext;
-  c.end = chunkNext + kRunBytes;
-  chunkNext += kRunBytes;
+  c.end = chunkNext + runBytes;
+  chunkNext += runBytes;
 }
 
 size_t classIndex(size_t size) { return size ? (size - 1) / kGranule : 0; }
