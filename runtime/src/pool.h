@@ -6,8 +6,9 @@
 // from 64 KiB runs of a 2 MiB chunk, 2 MiB-aligned and mapped from the
 // kernel with a request for transparent huge pages. A large order then touches
 // a few huge pages instead of tens of thousands of 4 KiB pages, and each
-// page fault costs far more than the allocation itself. Larger sizes go to
-// operator new.
+// page fault costs far more than the allocation itself. (The first chunk is
+// a small one of ordinary pages, so that a small process does not grow by a
+// huge page.) Larger sizes go to operator new.
 //
 // Chunks stay mapped until the process ends and a freed block only ever
 // serves its own size class again, so the pool's memory is bounded by the
