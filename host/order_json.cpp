@@ -133,7 +133,7 @@ enum Section { kTop, kOrder, kParam, kNone };
 // Thread safety: one reader per order file, on the thread that reads it.
 class OrderReader : public JsonHandler {
  public:
-  OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options);
+  OrderReader(CodePage& codePage, const OrderOptions& options);
 
   bool null() override { return scalar(Json(nullptr)); }
   bool boolean(bool v) override { return scalar(Json(v)); }
@@ -223,8 +223,8 @@ class OrderReader : public JsonHandler {
   std::vector<std::string> warnings_;
 };
 
-OrderReader::OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options)
-    : JsonHandler(text), codePage_(codePage), options_(options) {
+OrderReader::OrderReader(CodePage& codePage, const OrderOptions& options)
+    : codePage_(codePage), options_(options) {
   for (const std::string& name : position_.folded) {
     positionChecks_.push_back(name == "partno" || name == "remark" ? Check::kText
                               : name == "missionno"                ? Check::kMission
@@ -573,13 +573,18 @@ Status OrderReader::finishParam(OrderRecords* out) {
 
 }  // namespace
 
-Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out) {
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
   if (!s.ok()) return s.prefixed("--codepage: ");
-  OrderReader reader(json, codePage, options);
+  OrderReader reader(codePage, options);
   s = readJson(json, &reader);
   return s.ok() ? reader.finish(out) : s;
+}
+
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+  TextSource source(json);
+  return buildOrder(source, options, out);
 }
 
 }  // namespace velmoran::host
