@@ -1,5 +1,5 @@
 // readJson: nlohmann's SAX parser, fed a chunk at a time through an input
-// iterator, with the strict checks kept in JsonFrames by every handler (the
+// adapter of its own, with the strict checks kept in JsonFrames by every handler (the
 // parser's own DOM builder would keep the last of two equal keys without a
 // word).
 
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <type_traits>
 
 #include "host/field_names.h"
@@ -65,34 +64,21 @@ class JsonInput {
   JsonInput(JsonSource* source, size_t chunkSize)
       : source_(source), buf_(std::max<size_t>(chunkSize, 1) + kKept) {
     next_ = end_ = buf_.data();
-    fill();
   }
 
-  // The parser's input iterator; a default one is the end.
-  class Iterator {
-   public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char*;
-    using reference = const char&;
-
-    Iterator() = default;
-    explicit Iterator(JsonInput* input) : in_(input) {}
-    reference operator*() const { return *in_->next_; }
-    Iterator& operator++() {
-      if (++in_->next_ == in_->end_ && in_->nul_.empty()) in_->fill();
-      return *this;
+  // The parser's input: the byte after the last, or the end of the text.
+  // Taking the bytes straight from the buffer, inline, is what keeps
+  // reading a chunk at a time as cheap as reading a whole text in memory.
+  struct Adapter {
+    using char_type = char;
+    std::char_traits<char>::int_type get_character() {
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
+        return std::char_traits<char>::eof();
+      }
+      return std::char_traits<char>::to_int_type(*in->next_++);
     }
-    bool operator==(const Iterator& other) const { return done() == other.done(); }
-
-   private:
-    bool done() const { return !in_ || in_->next_ == in_->end_; }
-    JsonInput* in_ = nullptr;
+    JsonInput* in;
   };
-
-  Iterator begin() { return Iterator(this); }
-  static Iterator end() { return Iterator(); }
 
   // Bytes given to the parser so far.
   uint64_t offset() const { return base_ + uint64_t(next_ - buf_.data()); }
@@ -106,6 +92,10 @@ class JsonInput {
   // parser reads ahead of the byte an error is reported at.
   static constexpr size_t kKept = 16;
 
+  bool more() {
+    if (nul_.empty()) fill();
+    return next_ != end_;
+  }
   void fill();
   void pass(const char* bytes, size_t n);
 
@@ -133,12 +123,9 @@ void JsonInput::fill() {
   if (!error_.ok()) got = 0;
   ended_ = got == 0;
   next_ = buf + keep;
-  end_ = next_ + got;
-  if (!nul_.empty()) return;
-  if (const void* nul = std::memchr(next_, '\0', got)) {
-    end_ = static_cast<const char*>(nul);
-    nul_ = at(base_ + uint64_t(end_ - buf)) + "a NUL byte";
-  }
+  const void* nul = nul_.empty() ? std::memchr(next_, '\0', got) : nullptr;
+  end_ = nul ? static_cast<const char*>(nul) : next_ + got;
+  if (nul) nul_ = at(base_ + uint64_t(end_ - buf)) + "a NUL byte";
 }
 
 // Moves the start of the buffer past n bytes that it no longer keeps.
@@ -217,7 +204,11 @@ bool JsonHandler::parse_error(size_t position, const std::string&, const Json::e
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   JsonInput input(&source, chunkSize);
   handler->frames_.attach(&input);
-  bool parsed = Json::sax_parse(input.begin(), input.end(), handler);
+  // The parser that Json::sax_parse uses, given the input adapter above:
+  // sax_parse itself takes a text only as iterators, a container or a
+  // stream, which cost a call or two for every byte.
+  using Parser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
+  bool parsed = Parser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
   Status s = input.finish();
   handler->frames_.attach(nullptr);
   if (!s.ok()) return s;
