@@ -1,7 +1,7 @@
 // readJson: nlohmann's SAX parser, fed a chunk at a time through an input
-// adapter of its own, with the strict checks kept in JsonFrames by every handler (the
-// parser's own DOM builder would keep the last of two equal keys without a
-// word).
+// adapter of our own, with the strict checks kept in JsonFrames by every
+// handler (the parser's own DOM builder would keep the last of two equal
+// keys without a word).
 
 #include "host/json_reader.h"
 
@@ -191,14 +191,16 @@ std::string reason(std::string what) {
 
 }  // namespace
 
-// "invalid JSON at line L, column C: reason", counting from 1. The
-// parser's count of bytes read is a size_t, which a 32-bit build wraps past
-// 4 GiB: the byte is taken as the one that is a few bytes from what the
-// input has given the parser.
+// "invalid JSON at line L, column C: reason", counting from 1. The parser
+// counts the bytes it has read in a size_t, which a 32-bit build wraps past
+// 4 GiB, so the byte is found by its distance from what the input has given
+// the parser: a few bytes behind, or ahead at the end of the text, where
+// the parser counts on.
 bool JsonHandler::parse_error(size_t position, const std::string&, const Json::exception& e) {
-  uint64_t read = frames_.offset();
-  auto behind = std::make_signed_t<size_t>(size_t(read) - (position > 0 ? position - 1 : 0));
-  return stop(Status::invalidInput(frames_.at(read - uint64_t(int64_t(behind))) + reason(e.what())));
+  const uint64_t given = frames_.offset();
+  const auto behind =
+      int64_t(std::make_signed_t<size_t>(size_t(given) - (position > 0 ? position - 1 : 0)));
+  return stop(Status::invalidInput(frames_.at(given - uint64_t(behind)) + reason(e.what())));
 }
 
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
@@ -214,6 +216,14 @@ Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   if (!s.ok()) return s;
   if (parsed) return Status();
   return handler->stopped().ok() ? Status::invalidInput("invalid JSON") : handler->stopped();
+}
+
+Status skipJson(JsonSource& source) {
+  std::vector<char> buf(kJsonChunkSize);
+  size_t got = 1;
+  Status s;
+  while (s.ok() && got > 0) s = source.read(buf.data(), buf.size(), &got);
+  return s;
 }
 
 }  // namespace velmoran::host

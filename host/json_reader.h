@@ -145,4 +145,9 @@ class JsonHandler : public nlohmann::json_sax<Json> {
 // a NUL byte, then what the parser or the handler found.
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize = kJsonChunkSize);
 
+// Reads the rest of the source and drops it: the source's error, if it has
+// one. An error found before the text is parsed yields to the source's own,
+// as it would if the whole text were read first.
+Status skipJson(JsonSource& source);
+
 }  // namespace velmoran::host

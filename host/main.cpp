@@ -164,7 +164,10 @@ int run(const Options& options) {
   if (!s.ok()) return fail(s);
   std::string plugin = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
   s = loadPlugin(plugin);
-  if (!s.ok()) return fail(s);
+  if (!s.ok()) {
+    Status read = skipJson(input);  // an unreadable order file is reported first
+    return fail(read.ok() ? s : read);
+  }
   hostrt::embed::setErrorHandler(
       [](const hostrt::ErrorObject&) { return hostrt::ErrorDecision::unwind(); });
   try {

@@ -576,7 +576,10 @@ Status OrderReader::finishParam(OrderRecords* out) {
 Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out) {
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
-  if (!s.ok()) return s.prefixed("--codepage: ");
+  if (!s.ok()) {
+    Status read = skipJson(json);
+    return read.ok() ? s.prefixed("--codepage: ") : read;
+  }
   OrderReader reader(codePage, options);
   s = readJson(json, &reader);
   return s.ok() ? reader.finish(out) : s;
