@@ -221,6 +221,7 @@ class OrderReader : public JsonHandler {
   Item dir_;                         // the export directory
   Status exportDirError_;            // --export-dir's error
   std::vector<std::string> warnings_;
+  std::string converted_;  // the last string converted; its buffer serves the next
 };
 
 OrderReader::OrderReader(CodePage& codePage, const OrderOptions& options)
@@ -461,10 +462,9 @@ bool OrderReader::item(const Value& v, Section s, Item* out) {
     }
     case Type::number_float: *out = Item::real(v.scalar->get<double>()); return true;
     case Type::string: {
-      std::string bytes;
-      Status converted = codePage_.convert(*v.text, &bytes);
+      Status converted = codePage_.convert(*v.text, &converted_);
       if (!converted.ok()) return fail(s, converted.toString()), false;
-      *out = Item::string(std::move(bytes));
+      *out = Item::string(std::string_view(converted_));
       return true;
     }
     default: return fail(s, "a value of a kind that records cannot hold"), false;
