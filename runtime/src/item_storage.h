@@ -6,6 +6,7 @@
 // synchronised (as for Item).
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -17,11 +18,27 @@
 
 namespace hostrt {
 
-// Heap storage of a string held by pointer.
+// Heap storage of a string held by pointer: one allocation holding this
+// header, the string's bytes, a NUL after them and `spare` bytes more, into
+// which appending to a buffer that no other item shares grows; when they run
+// out the buffer grows geometrically.
 struct StringBuffer {
+  size_t length;                 // the string's bytes, NUL bytes allowed
   std::atomic<int32_t> refs{1};  // number of items sharing this buffer
-  std::string bytes;             // the string's bytes, NUL bytes allowed
+  uint32_t spare;                // bytes allocated after the NUL, free for appending
+
+  char* bytes() { return reinterpret_cast<char*>(this + 1); }
+  const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+  std::string_view view() const { return {bytes(), length}; }
 };
+
+// A new buffer with one reference: `length` bytes for the caller to fill in,
+// the NUL after them, and room to append about `room` more in place.
+StringBuffer* newStringBuffer(size_t length, size_t room);
+void deleteStringBuffer(StringBuffer* buffer);
+// Appends tail (which may lie in the buffer itself) to a buffer that no other
+// item shares. Returns the buffer, which has moved when it had to grow.
+StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail);
 
 // Storage of an array; arrays are shared by reference, never copied implicitly.
 struct ArrayData {
@@ -39,24 +56,36 @@ struct ItemAccess {
   static StringBuffer* buffer(const Item& item) {
     return item.kind_ == Kind::StringRef ? item.u_.ref.owner : nullptr;
   }
-  // A string item that takes the bytes over without copying them.
-  static Item adoptString(std::string&& bytes);
+  // A string item of at most `size` bytes, which fill(char* out) writes and
+  // whose count it returns; held inline when that count is small.
+  template <class Fill>
+  static Item buildString(size_t size, Fill&& fill);
   static Item array(std::vector<Item>&& elements);
   // An object item; takes one more reference to the object.
   static Item object(Object* object);
   // The bytes of a string item (the caller has tested the kind).
   static std::string_view str(const Item& item) {
     if (item.kind_ == Kind::StringInline) return {item.u_.inl.bytes, item.u_.inl.len};
-    if (item.u_.ref.owner) return item.u_.ref.owner->bytes;
+    if (item.u_.ref.owner) return item.u_.ref.owner->view();
     return {item.u_.ref.ptr, item.u_.ref.len};
   }
 
-  // The heap buffer of a loaded string that no other item shares, which may
-  // be changed in place; null for any other item.
-  static StringBuffer* ownBuffer(const Item& item) {
-    if (item.kind_ != Kind::StringRef || !item.loaded_) return nullptr;
+  // Appends tail to a loaded string whose heap buffer no other item shares,
+  // in place (tail may be the item itself); false, doing nothing, for any
+  // other item.
+  static bool appendToOwnBuffer(Item& item, std::string_view tail) {
+    if (item.kind_ != Kind::StringRef || !item.loaded_) return false;
     StringBuffer* b = item.u_.ref.owner;
-    return b && b->refs.load(std::memory_order_acquire) == 1 ? b : nullptr;
+    if (!b || b->refs.load(std::memory_order_acquire) != 1) return false;
+    item.u_.ref.owner = appendToBuffer(b, tail);
+    return true;
+  }
+  // Makes the item the heap string `buffer`, taking over its one reference.
+  static void setBuffer(Item& item, StringBuffer* buffer) {
+    item.release();
+    item.loaded_ = true;
+    item.kind_ = Kind::StringRef;
+    item.u_.ref = {nullptr, 0, buffer};
   }
 
   // Makes the item the short string of `len` bytes. The bytes must not live
@@ -89,5 +118,27 @@ struct ItemAccess {
     item.u_.logical = value;
   }
 };
+
+template <class Fill>
+Item ItemAccess::buildString(size_t size, Fill&& fill) {
+  Item item;
+  if (size <= Item::kInlineCapacity) {
+    char out[Item::kInlineCapacity];
+    setInline(item, out, fill(out));
+    return item;
+  }
+  StringBuffer* buffer = newStringBuffer(size, 0);
+  size_t used = fill(buffer->bytes());
+  if (used <= Item::kInlineCapacity) {
+    setInline(item, buffer->bytes(), used);
+    deleteStringBuffer(buffer);
+    return item;
+  }
+  buffer->spare = uint32_t(std::min<size_t>(size - used, UINT32_MAX));
+  buffer->length = used;
+  buffer->bytes()[used] = '\0';
+  setBuffer(item, buffer);
+  return item;
+}
 
 }  // namespace hostrt
