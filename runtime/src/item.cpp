@@ -105,16 +105,16 @@ Item ItemAccess::array(std::vector<Item>&& elements) {
   Item item;
   auto* data = new ArrayData;
   data->elements = std::move(elements);
-  item.kind_ = Kind::Array;
-  item.u_.array = data;
+  item.u_.word.kind = Kind::Array;
+  item.u_.word.value.array = data;
   return item;
 }
 
 Item ItemAccess::object(Object* object) {
   retainObjectStorage(object);
   Item item;
-  item.kind_ = Kind::Object;
-  item.u_.object = object;
+  item.u_.word.kind = Kind::Object;
+  item.u_.word.value.object = object;
   return item;
 }
 

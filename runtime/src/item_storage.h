@@ -54,7 +54,8 @@ ArrayData* newArrayData();
 // caller's item in place instead of building a temporary and moving it.
 struct ItemAccess {
   static StringBuffer* buffer(const Item& item) {
-    return item.kind_ == Kind::StringRef ? item.u_.ref.owner : nullptr;
+    return item.kind() == Kind::StringRef && !item.u_.word.length ? item.u_.word.value.buffer
+                                                                  : nullptr;
   }
   // A string item of at most `size` bytes, which fill(char* out) writes and
   // whose count it returns; held inline when that count is small.
@@ -65,57 +66,49 @@ struct ItemAccess {
   static Item object(Object* object);
   // The bytes of a string item (the caller has tested the kind).
   static std::string_view str(const Item& item) {
-    if (item.kind_ == Kind::StringInline) return {item.u_.inl.bytes, item.u_.inl.len};
-    if (item.u_.ref.owner) return item.u_.ref.owner->view();
-    return {item.u_.ref.ptr, item.u_.ref.len};
+    if (item.kind() == Kind::StringInline) return {item.u_.inl.bytes, item.inlineLength()};
+    if (item.u_.word.length) return {item.u_.word.value.bytes, item.u_.word.length};
+    return item.u_.word.value.buffer->view();
   }
 
   // Appends tail to a loaded string whose heap buffer no other item shares,
   // in place (tail may be the item itself); false, doing nothing, for any
   // other item.
   static bool appendToOwnBuffer(Item& item, std::string_view tail) {
-    if (item.kind_ != Kind::StringRef || !item.loaded_) return false;
-    StringBuffer* b = item.u_.ref.owner;
-    if (!b || b->refs.load(std::memory_order_acquire) != 1) return false;
-    item.u_.ref.owner = appendToBuffer(b, tail);
+    StringBuffer* b = buffer(item);
+    if (!b || !item.hasOps() || b->refs.load(std::memory_order_acquire) != 1) return false;
+    item.u_.word.value.buffer = appendToBuffer(b, tail);
     return true;
   }
   // Makes the item the heap string `buffer`, taking over its one reference.
   static void setBuffer(Item& item, StringBuffer* buffer) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::StringRef;
-    item.u_.ref = {nullptr, 0, buffer};
+    item.u_ = Item::Layout(Kind::StringRef, Item::kLoaded);
+    item.u_.word.value.buffer = buffer;
   }
 
   // Makes the item the short string of `len` bytes. The bytes must not live
   // in the item's own storage, which this releases.
   static void setInline(Item& item, const char* bytes, size_t len) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::StringInline;
-    item.u_.inl = {};
+    item.u_.inl = {Kind::StringInline, uint8_t(Item::kLoaded | len << Item::kLengthShift), {}};
     std::memcpy(item.u_.inl.bytes, bytes, len);
-    item.u_.inl.len = uint8_t(len);
   }
   // Makes the item the array `data`, taking over its one reference.
   static void setArray(Item& item, ArrayData* data) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Array;
-    item.u_.array = data;
+    item.u_ = Item::Layout(Kind::Array, Item::kLoaded);
+    item.u_.word.value.array = data;
   }
   static void setInteger(Item& item, int64_t value) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Integer;
-    item.u_.integer = value;
+    item.u_ = Item::Layout(Kind::Integer, Item::kLoaded);
+    item.u_.word.value.integer = value;
   }
   static void setLogical(Item& item, bool value) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Logical;
-    item.u_.logical = value;
+    item.u_ = Item::Layout(Kind::Logical, Item::kLoaded);
+    item.u_.word.value.logical = value;
   }
 };
 
