@@ -3,9 +3,11 @@
 // order, in alternating runs, at 100 to 10^6 positions.
 //
 // Each run is a child process; its wall time is measured around fork and
-// wait, its peak memory is the kernel's account of that child (wait4's
-// ru_maxrss). The table gives the median time and the largest peak of each
-// command per size, and the ratio of the medians. Both files are compared
+// wait, its peak memory and page faults are the kernel's account of that
+// child (wait4's ru_maxrss, ru_minflt + ru_majflt). The table gives the median
+// time, the largest peak and the median faults of each command per size, and
+// the ratio of the medians. A first table gives the floor under every time:
+// starting a process that does nothing, and each command's start alone. Both files are compared
 // byte for byte once per size, so a faster command that writes other bytes
 // does not count.
 //
@@ -36,6 +38,7 @@ namespace fs = std::filesystem;
 struct Run {
   double millis;    // wall time from fork to reaped child
   long peakKib;     // the child's peak resident set, KiB
+  long faults;      // the child's page faults, minor and major
 };
 
 // The argument vector that writes ORDER's file into DIR.
@@ -65,8 +68,7 @@ void writeOrder(const fs::path& file, long positions) {
   out << "]}}\n";
 }
 
-Run runOnce(Command command, const fs::path& order, const fs::path& dir) {
-  std::vector<std::string> args = command(order, dir);
+Run runArgs(std::vector<std::string> args) {
   std::vector<char*> cargs;
   for (auto& a : args) cargs.push_back(a.data());
   cargs.push_back(nullptr);
@@ -87,7 +89,12 @@ Run runOnce(Command command, const fs::path& order, const fs::path& dir) {
     std::fprintf(stderr, "command_bench: %s failed (status %d)\n", args[0].c_str(), status);
     std::exit(1);
   }
-  return {std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss};
+  return {std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss,
+          usage.ru_minflt + usage.ru_majflt};
+}
+
+Run runOnce(Command command, const fs::path& order, const fs::path& dir) {
+  return runArgs(command(order, dir));
 }
 
 std::string slurp(const fs::path& file) {
@@ -95,7 +102,8 @@ std::string slurp(const fs::path& file) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-double median(std::vector<double> v) {
+template <typename T>
+T median(std::vector<T> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
@@ -111,6 +119,32 @@ std::string shownTime(double ms) {
   return buf;
 }
 
+// The floor under the whole-command times: a process that does nothing, and
+// each command started to do nothing, as medians of alternating runs.
+void printStartTable() {
+  const char* program = std::getenv("VELMORAN_SEND");
+  const std::vector<std::vector<std::string>> starts = {
+      {"/bin/true"},
+      {program && *program ? program : VELMORAN_SEND_PATH, "--version"},
+      {PYTHON_PATH, "-c", "import json, os, sys"}};
+  std::vector<std::vector<double>> ms(starts.size());
+  std::vector<std::vector<long>> faults(starts.size());
+  for (int round = 0; round < 30; ++round) {
+    for (size_t i = 0; i < starts.size(); ++i) {
+      Run r = runArgs(starts[i]);
+      ms[i].push_back(r.millis);
+      faults[i].push_back(r.faults);
+    }
+  }
+  std::printf("| process start | time | faults |\n|---|---|---|\n");
+  const char* shown[] = {"/bin/true", "velmoran-send --version", "Python, importing the script's modules"};
+  for (size_t i = 0; i < starts.size(); ++i) {
+    std::printf("| %s | %s | %ld |\n", shown[i], shownTime(median(ms[i])).c_str(),
+                median(faults[i]));
+  }
+  std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,18 +157,22 @@ int main(int argc, char** argv) {
   fs::path work = fs::temp_directory_path() / ("velmoran-command-bench-" + std::to_string(getpid()));
   fs::create_directories(work / "cpp");
   fs::create_directories(work / "py");
-  std::printf("| positions | velmoran-send | peak | Python script | peak | ratio |\n");
-  std::printf("|---|---|---|---|---|---|\n");
+  printStartTable();
+  std::printf("| positions | velmoran-send | peak | faults | Python script | peak | faults | ratio |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
   for (long positions : sizes) {
     fs::path order = work / "order.json";
     writeOrder(order, positions);
     std::vector<double> oursMs, scriptMs;
+    std::vector<long> oursFaults, scriptFaults;
     long oursPeak = 0, scriptPeak = 0;
     for (int round = 0; round < roundsFor(positions); ++round) {
       Run a = runOnce(ours, order, work / "cpp");
       Run b = runOnce(script, order, work / "py");
       oursMs.push_back(a.millis);
       scriptMs.push_back(b.millis);
+      oursFaults.push_back(a.faults);
+      scriptFaults.push_back(b.faults);
       oursPeak = std::max(oursPeak, a.peakKib);
       scriptPeak = std::max(scriptPeak, b.peakKib);
     }
@@ -143,8 +181,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     double o = median(oursMs), s = median(scriptMs);
-    std::printf("| %ld | %s | %.0f MB | %s | %.0f MB | %.1fx |\n", positions, shownTime(o).c_str(),
-                oursPeak / 1024.0, shownTime(s).c_str(), scriptPeak / 1024.0, s / o);
+    std::printf("| %ld | %s | %.0f MB | %ld | %s | %.0f MB | %ld | %.1fx |\n", positions,
+                shownTime(o).c_str(), oursPeak / 1024.0, median(oursFaults), shownTime(s).c_str(),
+                scriptPeak / 1024.0, median(scriptFaults), s / o);
     std::fflush(stdout);
   }
   fs::remove_all(work);

@@ -17,13 +17,3 @@ if [[ $found -eq 0 ]]; then
   exit 1
 fi
 
-# Process start alone (--version): the floor under every whole-command time
-# that command_bench reports.
-send="$bin/velmoran-send"
-if [[ -x "$send" ]]; then
-  runs=200
-  start=$(date +%s%N)
-  for _ in $(seq 1 $runs); do "$send" --version > /dev/null; done
-  end=$(date +%s%N)
-  echo "== velmoran-send --version, mean of $runs runs: $(awk -v ns=$((end - start)) -v n=$runs 'BEGIN { printf "%.2f", ns / n / 1e6 }') ms"
-fi
