@@ -37,6 +37,13 @@ file(RELATIVE_PATH _plugin_to_lib /${_plugin_dir} /${CMAKE_INSTALL_LIBDIR})
 string(REGEX REPLACE "/$" "" _plugin_to_lib "${_plugin_to_lib}")
 set_target_properties(velmoran-send PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_lib}")
 set_target_properties(velmoran PROPERTIES INSTALL_RPATH "$ORIGIN/${_plugin_to_lib}")
+# Both are linked with these run paths, so that installing copies them as
+# they are. In the build tree lib leads to bin, where every binary lies, and
+# velmoran-send's path finds the runtime there too. (A build-tree run path
+# that installing rewrites gets an empty entry at its end to make room, and
+# the loader searches the current directory for an empty entry.)
+set_target_properties(velmoran-send velmoran PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
+file(CREATE_LINK ${CMAKE_INSTALL_BINDIR} ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_LIBDIR} SYMBOLIC)
 
 install(TARGETS hostrt EXPORT hostrtTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

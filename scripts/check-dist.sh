@@ -45,6 +45,13 @@ check_prefix() {
     fail "$name: libhostrt has not the SONAME libhostrt.so.1"
   readelf -d "$prefix/bin/velmoran-send" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib\]' ||
     fail "$name: velmoran-send's run path is not \$ORIGIN/../lib"
+  # Each binary carries the C++ runtime inside it.
+  local binary
+  for binary in bin/velmoran-send lib/libhostrt.so.$version lib/velmoran/libvelmoran.so; do
+    if readelf -d "$prefix/$binary" | grep -E 'NEEDED.*\[lib(stdc\+\+|gcc_s)\.'; then
+      fail "$name: $binary loads the shared C++ runtime"
+    fi
+  done
   grep -q "^\.TH VELMORAN-SEND 1 .*\"velmoran $version\"" "$prefix/share/man/man1/velmoran-send.1" ||
     fail "$name: the manual page does not carry the version $version"
   cmp -s "$prefix/share/doc/velmoran/order.json" examples/order.json ||
@@ -93,9 +100,11 @@ field() { sed -n "s/^ $1: //p" <<<"$info"; }
 [[ "$(field Maintainer)" == *"<"*"@"*">" ]] || fail "deb: Maintainer is '$(field Maintainer)'"
 [[ -n "$(field Description)" ]] || fail "deb: no Description"
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libgcc-s1; do
-  [[ ",$depends" == *", $lib ("* || ",$depends" == *",$lib ("* ]] ||
-    fail "deb: Depends ($depends) lacks $lib"
+[[ ",$depends" == *", libc6 ("* || ",$depends" == *",libc6 ("* ]] ||
+  fail "deb: Depends ($depends) lacks libc6"
+for lib in libstdc++6 libgcc-s1; do
+  [[ ",$depends" != *", $lib"* && ",$depends" != *",$lib"* ]] ||
+    fail "deb: Depends ($depends) names $lib, which no binary loads"
 done
 echo "check-dist: deb: Package, Version, Architecture, Maintainer, Description, Depends ($depends)"
 

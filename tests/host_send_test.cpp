@@ -323,6 +323,10 @@ TEST_F(HostSend, PluginIsFoundBesideTheProgramOrInLib) {
   const fs::path bin = root_ / "bin", program = bin / "velmoran-send";
   fs::create_directory(bin);
   fs::copy_file(kProgram, program);
+  // The runtime where the program's run path leads, as installed.
+  fs::create_directory(root_ / "lib");
+  fs::create_symlink(fs::path(VELMORAN_PLUGIN).parent_path() / "libhostrt.so.1",
+                     root_ / "lib" / "libhostrt.so.1");
   const std::string json = orderWith(R"({"partNo": "A"})");
   const std::vector<std::string> args = {"--export-dir", dir().string(), "-"};
 
@@ -334,7 +338,6 @@ TEST_F(HostSend, PluginIsFoundBesideTheProgramOrInLib) {
   named.insert(named.begin(), {"--plugin", VELMORAN_PLUGIN});
   EXPECT_EQ(run(program, named, dir(), json).status, 0);
 
-  fs::create_directory(root_ / "lib");
   fs::create_symlink(VELMORAN_PLUGIN, root_ / "lib" / "libvelmoran.so");
   Outcome installed = run(program, args, dir(), json);
   EXPECT_EQ(installed.status, 0) << installed.err;
