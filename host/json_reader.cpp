@@ -1,10 +1,13 @@
-// readJson: nlohmann's SAX parser, with the strict checks kept in JsonFrames
-// by every handler (the parser's own DOM builder would keep the last of two
-// equal keys without a word).
+// readJson: nlohmann's SAX parser, fed a chunk at a time through an input
+// adapter of our own, with the strict checks kept in JsonFrames by every
+// handler (the parser's own DOM builder would keep the last of two equal
+// keys without a word).
 
 #include "host/json_reader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 #include "host/field_names.h"
 
@@ -51,36 +54,130 @@ std::string JsonFrames::path(std::string_view root) const {
   return p;
 }
 
-std::string JsonFrames::at(size_t offset) const {
-  size_t end = std::min(offset, text_.size());
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i < end; ++i) {
-    column = text_[i] == '\n' ? 1 : column + 1;
-    line += text_[i] == '\n';
+// The text on its way to the parser: read from the source a chunk at a time
+// into one buffer, which keeps the last few bytes of the chunk before, so
+// that an error just behind the parser still has its line and column. Each
+// chunk is searched for a NUL byte as it comes in: the parser's input ends
+// at the first (it would take it for the end and ignore what follows).
+class JsonInput {
+ public:
+  JsonInput(JsonSource* source, size_t chunkSize)
+      : source_(source), buf_(std::max<size_t>(chunkSize, 1) + kKept) {
+    next_ = end_ = buf_.data();
   }
-  return "invalid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
-         ": ";
+
+  // The parser's input: the byte after the last, or the end of the text.
+  // Taking the bytes straight from the buffer, inline, is what keeps
+  // reading a chunk at a time as cheap as reading a whole text in memory.
+  struct Adapter {
+    using char_type = char;
+    std::char_traits<char>::int_type get_character() {
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
+        return std::char_traits<char>::eof();
+      }
+      return std::char_traits<char>::to_int_type(*in->next_++);
+    }
+    JsonInput* in;
+  };
+
+  // Bytes given to the parser so far.
+  uint64_t offset() const { return base_ + uint64_t(next_ - buf_.data()); }
+  std::string at(uint64_t offset) const;
+  // Reads what the parser left; the first error of the source, else the
+  // first NUL byte, else ok.
+  Status finish();
+
+ private:
+  // Bytes of one chunk kept when the next is read: at least as many as the
+  // parser reads ahead of the byte an error is reported at.
+  static constexpr size_t kKept = 16;
+
+  bool more() {
+    if (nul_.empty()) fill();
+    return next_ != end_;
+  }
+  void fill();
+  void pass(const char* bytes, size_t n);
+
+  JsonSource* source_;
+  std::vector<char> buf_;
+  const char* next_;  // [next_, end_): read, not yet given to the parser
+  const char* end_;
+  uint64_t base_ = 0;       // the offset of buf_[0]
+  uint64_t line_ = 1;       // the line of buf_[0]
+  uint64_t lineStart_ = 0;  // the offset at which that line begins
+  bool ended_ = false;      // the source has no more
+  Status error_;            // the source's error, which ended the reading
+  std::string nul_;         // the message for the first NUL byte, once found
+};
+
+// Reads the next chunk behind the last bytes of this one.
+void JsonInput::fill() {
+  if (ended_ || !error_.ok()) return;
+  char* buf = buf_.data();
+  size_t have = size_t(end_ - buf), keep = std::min(have, kKept);
+  pass(buf, have - keep);
+  std::memmove(buf, end_ - keep, keep);
+  size_t got = 0;
+  error_ = source_->read(buf + keep, buf_.size() - keep, &got);
+  if (!error_.ok()) got = 0;
+  ended_ = got == 0;
+  next_ = buf + keep;
+  const void* nul = nul_.empty() ? std::memchr(next_, '\0', got) : nullptr;
+  end_ = nul ? static_cast<const char*>(nul) : next_ + got;
+  if (nul) nul_ = at(base_ + uint64_t(end_ - buf)) + "a NUL byte";
 }
 
-// The error for the first object or array that opens one level too deep,
-// found by a scan that skips strings.
-std::string JsonFrames::tooDeep() const {
-  size_t depth = 0, i = 0;
-  for (bool inString = false; i < text_.size(); ++i) {
-    char c = text_[i];
-    if (inString) {
-      if (c == '\\') ++i;
-      inString = c != '"';
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxJsonDepth) break;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
+// Moves the start of the buffer past n bytes that it no longer keeps.
+void JsonInput::pass(const char* bytes, size_t n) {
+  const char* end = bytes + n;
+  for (const char* p = bytes; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));
+       ++p) {
+    ++line_;
+    lineStart_ = base_ + uint64_t(p + 1 - bytes);
   }
-  return at(i) + "objects and arrays nested more than " + std::to_string(kMaxJsonDepth) +
-         " levels deep";
+  base_ += n;
+}
+
+// "invalid JSON at line L, column C: " for the byte at offset, counting
+// from the start of the buffer.
+std::string JsonInput::at(uint64_t offset) const {
+  offset = std::clamp(offset, base_, base_ + uint64_t(end_ - buf_.data()));
+  uint64_t line = line_, lineStart = lineStart_;
+  for (uint64_t i = base_; i < offset; ++i) {
+    if (buf_[size_t(i - base_)] == '\n') ++line, lineStart = i + 1;
+  }
+  return "invalid JSON at line " + std::to_string(line) + ", column " +
+         std::to_string(offset - lineStart + 1) + ": ";
+}
+
+// Errors of the source and NUL bytes come first wherever they are, so the
+// rest of the input is read when the parser stopped short of it.
+Status JsonInput::finish() {
+  while (!ended_ && error_.ok()) {
+    next_ = end_;
+    fill();
+  }
+  if (!error_.ok()) return error_;
+  if (!nul_.empty()) return Status::invalidInput(nul_);
+  return Status();
+}
+
+std::string JsonFrames::at(uint64_t offset) const { return input_->at(offset); }
+uint64_t JsonFrames::offset() const { return input_->offset(); }
+
+// The error for the object or array that opens one level too deep: the
+// byte the parser has just read.
+std::string JsonFrames::tooDeep() const {
+  return at(offset() - 1) + "objects and arrays nested more than " +
+         std::to_string(kMaxJsonDepth) + " levels deep";
+}
+
+Status TextSource::read(char* buf, size_t size, size_t* got) {
+  *got = std::min({size, piece_, text_.size()});
+  if (*got > 0) std::memcpy(buf, text_.data(), *got);
+  text_.remove_prefix(*got);
+  return Status();
 }
 
 namespace {
@@ -94,19 +191,39 @@ std::string reason(std::string what) {
 
 }  // namespace
 
-// "invalid JSON at line L, column C: reason", counting from 1.
+// "invalid JSON at line L, column C: reason", counting from 1. The parser
+// counts the bytes it has read in a size_t, which a 32-bit build wraps past
+// 4 GiB, so the byte is found by its distance from what the input has given
+// the parser: a few bytes behind, or ahead at the end of the text, where
+// the parser counts on.
 bool JsonHandler::parse_error(size_t position, const std::string&, const Json::exception& e) {
-  return stop(Status::invalidInput(frames_.at(position > 0 ? position - 1 : 0) + reason(e.what())));
+  const uint64_t given = frames_.offset();
+  const auto behind =
+      int64_t(std::make_signed_t<size_t>(size_t(given) - (position > 0 ? position - 1 : 0)));
+  return stop(Status::invalidInput(frames_.at(given - uint64_t(behind)) + reason(e.what())));
 }
 
-Status readJson(std::string_view text, JsonHandler* handler) {
-  // The parser takes a NUL byte for the end of the input and would ignore
-  // whatever follows; JSON text holds none.
-  if (size_t nul = text.find('\0'); nul != text.npos) {
-    return Status::invalidInput(JsonFrames(text).at(nul) + "a NUL byte");
-  }
-  if (Json::sax_parse(text.begin(), text.end(), handler)) return Status();
+Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
+  JsonInput input(&source, chunkSize);
+  handler->frames_.attach(&input);
+  // The parser that Json::sax_parse uses, given the input adapter above:
+  // sax_parse itself takes a text only as iterators, a container or a
+  // stream, which cost a call or two for every byte.
+  using Parser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
+  bool parsed = Parser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
+  Status s = input.finish();
+  handler->frames_.attach(nullptr);
+  if (!s.ok()) return s;
+  if (parsed) return Status();
   return handler->stopped().ok() ? Status::invalidInput("invalid JSON") : handler->stopped();
+}
+
+Status skipJson(JsonSource& source) {
+  std::vector<char> buf(kJsonChunkSize);
+  size_t got = 1;
+  Status s;
+  while (s.ok() && got > 0) s = source.read(buf.data(), buf.size(), &got);
+  return s;
 }
 
 }  // namespace velmoran::host

@@ -1,16 +1,18 @@
 // Reads the JSON of an order file strictly, as a stream of events that a
-// handler turns into what it needs; no document is built. Besides malformed
-// JSON, reported with its line and column, a key that an object holds twice,
-// in the same or another letter case, is an error: a reader would otherwise
-// keep one of the two values silently. So are objects and arrays nested more
-// than kMaxJsonDepth deep, refused while parsing, and any byte after the
-// document, a NUL byte included. Nothing in reading recurses or copies in
-// proportion to the depth or size of the input.
+// handler turns into what it needs; no document is built, and the text is
+// read from its source in chunks of bounded size, never held whole. Besides
+// malformed JSON, reported with its line and column, a key that an object
+// holds twice, in the same or another letter case, is an error: a reader
+// would otherwise keep one of the two values silently. So are objects and
+// arrays nested more than kMaxJsonDepth deep, refused while parsing, and any
+// byte after the document, a NUL byte included. Nothing in reading recurses
+// or copies in proportion to the depth or size of the input.
 //
 // Thread safety: one reader per document; nothing is shared.
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -26,12 +28,41 @@ using Json = nlohmann::json;
 // How deep objects and arrays may nest in an order file.
 constexpr size_t kMaxJsonDepth = 100;
 
+// How many bytes of the text are read from its source at a time.
+constexpr size_t kJsonChunkSize = size_t(64) << 10;
+
+// Where the text of a document comes from.
+class JsonSource {
+ public:
+  virtual ~JsonSource() = default;
+  // Reads up to `size` bytes into `buf`, at least one unless the text has
+  // ended (*got 0). An error (the input cannot be read, or is too large)
+  // ends the reading.
+  virtual Status read(char* buf, size_t size, size_t* got) = 0;
+};
+
+// A text in memory as a source, given out at most `piece` bytes at a time.
+class TextSource : public JsonSource {
+ public:
+  explicit TextSource(std::string_view text, size_t piece = SIZE_MAX)
+      : text_(text), piece_(piece) {}
+  Status read(char* buf, size_t size, size_t* got) override;
+
+ private:
+  std::string_view text_;  // what is still to be read
+  size_t piece_;
+};
+
+// The text on its way to the parser (json_reader.cpp).
+class JsonInput;
+
 // The objects and arrays open at the point a document has been read to,
 // outermost first: the strict checks on them and the path of the value
 // being read ("order.orderPos[2].remark", elements counted from 1).
 class JsonFrames {
  public:
-  explicit JsonFrames(std::string_view text) : text_(text) {}
+  // The text being read, for the positions in messages.
+  void attach(const JsonInput* input) { input_ = input; }
 
   // A value begins in the innermost container (or is the document).
   void value() {
@@ -48,8 +79,11 @@ class JsonFrames {
   // The path of the value being read; `root`, when given, stands for the
   // outermost key as the document spells it.
   std::string path(std::string_view root = {}) const;
-  // "invalid JSON at line L, column C: " for the byte at offset.
-  std::string at(size_t offset) const;
+  // "invalid JSON at line L, column C: " for the byte at offset, one of
+  // the last few that the parser has read.
+  std::string at(uint64_t offset) const;
+  // Bytes of the text that the parser has read.
+  uint64_t offset() const;
 
  private:
   // The keys of one object, case-folded. Objects mostly have a few keys,
@@ -78,7 +112,7 @@ class JsonFrames {
 
   std::string tooDeep() const;
 
-  std::string_view text_;      // the whole input, for line and column
+  const JsonInput* input_ = nullptr;  // the text being read
   std::vector<Frame> frames_;  // frames_[0, depth_) are open
   size_t depth_ = 0;
 };
@@ -87,7 +121,6 @@ class JsonFrames {
 // return false to stop, with the reason in stopped_.
 class JsonHandler : public nlohmann::json_sax<Json> {
  public:
-  explicit JsonHandler(std::string_view text) : frames_(text) {}
   bool binary(binary_t&) override { return false; }  // JSON text has none
   bool parse_error(size_t position, const std::string&, const Json::exception& e) override;
   const Status& stopped() const { return stopped_; }
@@ -100,10 +133,21 @@ class JsonHandler : public nlohmann::json_sax<Json> {
 
   JsonFrames frames_;
   Status stopped_;
+
+ private:
+  friend Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize);
 };
 
-// Parses the text, giving its events to the handler; the error that stopped
-// it, if one did.
-Status readJson(std::string_view text, JsonHandler* handler);
+// Parses the text that the source gives, reading `chunkSize` bytes at a
+// time, and gives its events to the handler; the error that stopped it, if
+// one did. Errors come as if the whole text were read before parsing: an
+// error of the source first (even when it comes after a syntax error), then
+// a NUL byte, then what the parser or the handler found.
+Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize = kJsonChunkSize);
+
+// Reads the rest of the source and drops it: the source's error, if it has
+// one. An error found before the text is parsed yields to the source's own,
+// as it would if the whole text were read first.
+Status skipJson(JsonSource& source);
 
 }  // namespace velmoran::host

@@ -17,11 +17,14 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "host/console.h"
+#include "host/json_reader.h"
 #include "host/options.h"
 #include "host/order_json.h"
 #include "host/order_sender.h"
@@ -103,51 +106,74 @@ int openInput(const std::string& name) {
 #endif
 }
 
-// Reads the whole file, or standard input for "-", refusing more than
-// `limit` bytes. Memory grows with what was read, never past the limit.
-Status readInput(const std::string& name, uint64_t limit, std::string* text) {
-  int fd = name == "-" ? STDIN_FILENO : openInput(name);
-  const std::string shown = name == "-" ? "standard input" : name;
-  if (fd < 0) return Status::invalidInput("cannot read " + shown + ": " + std::strerror(errno));
-  const Status tooLarge = Status::invalidInput(shown + ": larger than " + std::to_string(limit) +
-                                               " bytes (see --max-input-size)");
+// The order file, or standard input for "-", read a chunk at a time as the
+// order is built. More than `limit` bytes is an input error, found when the
+// reading passes the limit; a regular file larger than that is refused as
+// it is opened, before anything is read.
+class InputFile : public JsonSource {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile() override {
+    if (fd_ >= 0 && fd_ != STDIN_FILENO) close(fd_);
+  }
+
+  Status open(const std::string& name, uint64_t limit);
+  Status read(char* buf, size_t size, size_t* got) override;
+
+ private:
+  Status tooLarge() const {
+    return Status::invalidInput(shown_ + ": larger than " + std::to_string(limit_) +
+                                " bytes (see --max-input-size)");
+  }
+
+  int fd_ = -1;
+  std::string shown_;  // the name in messages
+  uint64_t limit_ = 0;
+  uint64_t total_ = 0;  // bytes read so far
+};
+
+Status InputFile::open(const std::string& name, uint64_t limit) {
+  fd_ = name == "-" ? STDIN_FILENO : openInput(name);
+  shown_ = name == "-" ? "standard input" : name;
+  limit_ = limit;
+  if (fd_ < 0) return Status::invalidInput("cannot read " + shown_ + ": " + std::strerror(errno));
   struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    if (uint64_t(st.st_size) > limit) {
-      if (fd != STDIN_FILENO) close(fd);
-      return tooLarge;
-    }
-    text->reserve(size_t(st.st_size));
+  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > limit) {
+    return tooLarge();
   }
-  char buf[65536];
+  return Status();
+}
+
+Status InputFile::read(char* buf, size_t size, size_t* got) {
   ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) != 0) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    if (uint64_t(n) > limit - text->size()) break;
-    text->append(buf, size_t(n));
-  }
-  int readErrno = errno;
-  if (fd != STDIN_FILENO) close(fd);
-  if (n < 0) return Status::invalidInput("cannot read " + shown + ": " + std::strerror(readErrno));
-  if (n > 0) return tooLarge;
+  do {
+    n = ::read(fd_, buf, unsigned(std::min<size_t>(size, INT_MAX)));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return Status::invalidInput("cannot read " + shown_ + ": " + std::strerror(errno));
+  if (uint64_t(n) > limit_ - total_) return tooLarge();
+  total_ += uint64_t(n);
+  *got = size_t(n);
   return Status();
 }
 
 int run(const Options& options) {
-  std::string text;
-  Status s = readInput(options.input, options.maxInputSize, &text);
+  InputFile input;
+  Status s = input.open(options.input, options.maxInputSize);
   if (!s.ok()) return fail(s);
   std::string plugin = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
   s = loadPlugin(plugin);
-  if (!s.ok()) return fail(s);
+  if (!s.ok()) {
+    Status read = skipJson(input);  // an unreadable order file is reported first
+    return fail(read.ok() ? s : read);
+  }
   hostrt::embed::setErrorHandler(
       [](const hostrt::ErrorObject&) { return hostrt::ErrorDecision::unwind(); });
   try {
     OrderRecords records;
-    s = buildOrder(text, options.order, &records);
+    s = buildOrder(input, options.order, &records);
     if (!s.ok()) return fail(s);
-    std::string().swap(text);  // the records hold everything from here on
     for (const std::string& warning : records.warnings) fail(0, warning);
     SendOutcome outcome = sendOrder(records);
     if (outcome.status == kExitRuntimeError) return fail(outcome.status, outcome.text);

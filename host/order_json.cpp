@@ -133,7 +133,7 @@ enum Section { kTop, kOrder, kParam, kNone };
 // Thread safety: one reader per order file, on the thread that reads it.
 class OrderReader : public JsonHandler {
  public:
-  OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options);
+  OrderReader(CodePage& codePage, const OrderOptions& options);
 
   bool null() override { return scalar(Json(nullptr)); }
   bool boolean(bool v) override { return scalar(Json(v)); }
@@ -221,10 +221,11 @@ class OrderReader : public JsonHandler {
   Item dir_;                         // the export directory
   Status exportDirError_;            // --export-dir's error
   std::vector<std::string> warnings_;
+  std::string converted_;  // the last string converted; its buffer serves the next
 };
 
-OrderReader::OrderReader(std::string_view text, CodePage& codePage, const OrderOptions& options)
-    : JsonHandler(text), codePage_(codePage), options_(options) {
+OrderReader::OrderReader(CodePage& codePage, const OrderOptions& options)
+    : codePage_(codePage), options_(options) {
   for (const std::string& name : position_.folded) {
     positionChecks_.push_back(name == "partno" || name == "remark" ? Check::kText
                               : name == "missionno"                ? Check::kMission
@@ -461,10 +462,9 @@ bool OrderReader::item(const Value& v, Section s, Item* out) {
     }
     case Type::number_float: *out = Item::real(v.scalar->get<double>()); return true;
     case Type::string: {
-      std::string bytes;
-      Status converted = codePage_.convert(*v.text, &bytes);
+      Status converted = codePage_.convert(*v.text, &converted_);
       if (!converted.ok()) return fail(s, converted.toString()), false;
-      *out = Item::string(std::move(bytes));
+      *out = Item::string(std::string_view(converted_));
       return true;
     }
     default: return fail(s, "a value of a kind that records cannot hold"), false;
@@ -573,13 +573,21 @@ Status OrderReader::finishParam(OrderRecords* out) {
 
 }  // namespace
 
-Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out) {
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
-  if (!s.ok()) return s.prefixed("--codepage: ");
-  OrderReader reader(json, codePage, options);
+  if (!s.ok()) {
+    Status read = skipJson(json);
+    return read.ok() ? s.prefixed("--codepage: ") : read;
+  }
+  OrderReader reader(codePage, options);
   s = readJson(json, &reader);
   return s.ok() ? reader.finish(out) : s;
+}
+
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+  TextSource source(json);
+  return buildOrder(source, options, out);
 }
 
 }  // namespace velmoran::host

@@ -55,9 +55,14 @@ struct OrderRecords {
   std::string orderFile;              // the order file's name, as send forms it
 };
 
-// Builds the records into *out, or returns the input error that kept them
-// from being built ("FIELD: problem", or a problem of the whole file); *out
-// is then unchanged.
+class JsonSource;
+
+// Builds the records into *out from the order file that `json` reads, or
+// returns the input error that kept them from being built ("FIELD:
+// problem", a problem of the whole file, or the source's error); *out is
+// then unchanged. The file is read as it is parsed, never held whole.
+Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out);
+// The same for an order file in memory.
 Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out);
 
 }  // namespace velmoran::host

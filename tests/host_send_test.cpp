@@ -56,22 +56,42 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs the program in `dir` with the arguments and the text on standard input.
+// Runs the program in `dir` with the arguments and the text on standard input,
+// a file unless `piped`: then a pipe, which gives the text as it is written.
 Outcome run(const fs::path& program, const std::vector<std::string>& args, const fs::path& dir,
-        const std::string& input = "") {
+        const std::string& input = "", bool piped = false) {
   const fs::path in = dir.parent_path() / "stdin", out = dir.parent_path() / "stdout",
                  err = dir.parent_path() / "stderr";
   writeFile(in, input);
+  int pipeFds[2] = {-1, -1};
+  if (piped && pipe(pipeFds) != 0) return {};
   pid_t pid = fork();
   if (pid == 0) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    dup2(open(in.c_str(), O_RDONLY), 0);
+    if (piped) {
+      dup2(pipeFds[0], 0);
+      close(pipeFds[0]);
+      close(pipeFds[1]);
+      std::signal(SIGPIPE, SIG_DFL);
+    } else {
+      dup2(open(in.c_str(), O_RDONLY), 0);
+    }
     dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
     if (chdir(dir.c_str()) == 0) execv(argv[0], argv.data());
     _exit(127);
+  }
+  if (piped) {
+    close(pipeFds[0]);
+    std::signal(SIGPIPE, SIG_IGN);  // the program may stop reading early
+    for (size_t done = 0; done < input.size();) {
+      ssize_t n = write(pipeFds[1], input.data() + done, input.size() - done);
+      if (n <= 0) break;
+      done += size_t(n);
+    }
+    close(pipeFds[1]);
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
@@ -438,6 +458,36 @@ TEST_F(HostSend, HostileInputIsRefusedWithoutHarm) {
   Outcome file = run(kProgram, {"--max-input-size", "1K", (root_ / "order.json").string()}, dir());
   EXPECT_EQ(file.status, 2);
   EXPECT_NE(file.err.find("order.json: larger than 1024 bytes"), std::string::npos) << file.err;
+}
+
+// Standard input through a pipe has no size to check before reading: the
+// limit is found as the text comes, and still before any other error.
+TEST_F(HostSend, PipedInputIsLimitedAsItIsRead) {
+  const std::string good = orderWith(R"({"partNo": "A"})");  // 42 bytes
+  const std::string blanks(5000, ' ');
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    const char* message;  // part of stderr
+  } cases[] = {
+      {{"--max-input-size", "41"}, good, 2, "standard input: larger than 41 bytes"},
+      {{"--max-input-size", "42"}, good, 0, ""},
+      {{"--max-input-size", "1k"}, "{x" + blanks, 2, "standard input: larger than 1024 bytes"},
+      {{"--max-input-size", "1k", "--codepage", "KLINGON"}, blanks, 2, "larger than 1024 bytes"},
+      {{"--max-input-size", "1k", "--plugin", "/nowhere/x.so"}, blanks, 2, "larger than 1024"},
+      {{}, good + std::string(300000, ' '), 0, ""},
+      {{}, "{\"order\":" + std::string(300000, '\n') + " x}", 2,
+       "invalid JSON at line 300001, column 2"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), {"--export-dir", dir().string()});
+    args.push_back("-");
+    Outcome r = run(kProgram, args, dir(), c.input, true);
+    EXPECT_EQ(r.status, c.status) << c.message << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << "\n" << r.err;
+  }
 }
 
 TEST_F(HostSend, StandardOutputThatCannotBeWrittenIsAnError) {

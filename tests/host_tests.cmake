@@ -7,3 +7,7 @@ target_compile_definitions(host_send_test PRIVATE
   VELMORAN_EXAMPLE="${PROJECT_SOURCE_DIR}/examples/order.json"
   VELMORAN_VERSION="${PROJECT_VERSION}")
 add_dependencies(host_send_test velmoran-send velmoran)
+
+# The reader of order files on its own, fed in chunks of every size.
+velmoran_test(host_json_reader_test ${CMAKE_CURRENT_LIST_DIR}/host_json_reader_test.cpp)
+target_link_libraries(host_json_reader_test PRIVATE velmoran_host)

@@ -1,0 +1,100 @@
+// The order file's reader on its own: the text comes in chunks, and every
+// position in a message must come out as if the text were read whole,
+// wherever the chunks begin and however little the source gives at a time.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "host/json_reader.h"
+
+namespace {
+
+using velmoran::host::JsonHandler;
+using velmoran::host::Status;
+using velmoran::host::TextSource;
+
+// The checks that every reader keeps, and nothing more.
+class Checker : public JsonHandler {
+ public:
+  bool null() override { return scalar(); }
+  bool boolean(bool) override { return scalar(); }
+  bool number_integer(number_integer_t) override { return scalar(); }
+  bool number_unsigned(number_unsigned_t) override { return scalar(); }
+  bool number_float(number_float_t, const string_t&) override { return scalar(); }
+  bool string(string_t&) override { return scalar(); }
+  bool start_object(size_t) override { return open(true); }
+  bool start_array(size_t) override { return open(false); }
+  bool end_object() override { return frames_.close(), true; }
+  bool end_array() override { return frames_.close(), true; }
+  bool key(string_t& key) override {
+    Status s = frames_.key(key);
+    return s.ok() || stop(s);
+  }
+
+ private:
+  bool scalar() { return frames_.value(), true; }
+  bool open(bool object) {
+    frames_.value();
+    Status s = frames_.open(object);
+    return s.ok() || stop(s);
+  }
+};
+
+// The text, then a read error where it would end.
+class FailingSource : public TextSource {
+ public:
+  using TextSource::TextSource;
+  Status read(char* buf, size_t size, size_t* got) override {
+    Status s = TextSource::read(buf, size, got);
+    return *got > 0 ? s : Status::invalidInput("cannot read x: Input/output error");
+  }
+};
+
+template <class Source>
+std::string readWith(const std::string& text, size_t chunk, size_t piece) {
+  Source source(text, piece);
+  Checker checker;
+  return velmoran::host::readJson(source, &checker, chunk).toString();
+}
+
+TEST(HostJsonReader, MessagesDoNotDependOnWhereTheChunksBegin) {
+  const std::string deep = std::string(101, '[') + std::string(101, ']');
+  const struct {
+    bool failing;  // the source fails where the text ends
+    std::string text;
+    const char* begins;  // how the message begins
+  } cases[] = {
+      {false, "{\"a\": [1, 2,\n  3, x]}", "invalid JSON at line 2, column 6: "},
+      {false, "[1,\n\n\n]", "invalid JSON at line 4, column 1: "},
+      {false, "[12345x]", "invalid JSON at line 1, column 7: "},
+      {false, "{\"a\":\n ", "invalid JSON at line 2, column 2: "},
+      {false, "", "invalid JSON at line 1, column 1: "},
+      {false, "[\"a\nb\"]", "invalid JSON at line 1, column 4: "},
+      {false, " \n" + deep, "invalid JSON at line 2, column 101: objects and arrays nested"},
+      {false, "{\"a\": \"[[[{\",\n\"b\":" + deep + "}",
+       "invalid JSON at line 2, column 104: objects and arrays nested"},
+      {false, "[1,,\n 2" + std::string(1, '\0') + "]", "invalid JSON at line 2, column 3: a NUL byte"},
+      {false, "[1]\n\n" + std::string(1, '\0'), "invalid JSON at line 3, column 1: a NUL byte"},
+      {false, deep + std::string(1, '\0'), "invalid JSON at line 1, column 203: a NUL byte"},
+      {false, "{\"a\": 1, \"A\": 2}", "A: duplicate key"},
+      {false, "[1, 2]", "ok"},
+      {true, "[x" + std::string(100, ' '), "cannot read x: Input/output error"},
+      {true, "[" + std::string(1, '\0'), "cannot read x: Input/output error"},
+  };
+  for (const auto& c : cases) {
+    const std::string whole = c.failing ? readWith<FailingSource>(c.text, 1 << 20, SIZE_MAX)
+                                        : readWith<TextSource>(c.text, 1 << 20, SIZE_MAX);
+    EXPECT_EQ(whole.rfind(c.begins, 0), 0u) << c.text << "\n" << whole;
+    for (size_t chunk : {1, 2, 3, 5, 16, 17, 100}) {
+      for (size_t piece : {size_t(1), size_t(3), SIZE_MAX}) {
+        std::string got = c.failing ? readWith<FailingSource>(c.text, chunk, piece)
+                                    : readWith<TextSource>(c.text, chunk, piece);
+        EXPECT_EQ(got, whole) << c.text << "\nchunk " << chunk << ", piece " << piece;
+      }
+    }
+  }
+}
+
+}  // namespace
