@@ -147,6 +147,30 @@ static void endAnUnwind(void) {
   drop(&order);
 }
 
+/* Strings the runtime makes read through the fields of RtItemData as the
+ * header describes them: a short one inline, with its length and its bytes
+ * from offset 2 on; a longer one in a heap buffer. */
+static void readStringFields(void) {
+  const char text[] = "0123456789abcdefghij";
+  RtItem shortText = nil(), longText = nil();
+  rtNewString(&shortText, text, RT_INLINE_CAPACITY);
+  rtNewString(&longText, text, RT_INLINE_CAPACITY + 1);
+  size_t len = 0;
+  const char* bytes = rtStringBytes(&shortText, &len);
+  check(shortText.kind == RT_STRING_INLINE && shortText.loaded == 1 &&
+            shortText.inlineLength == RT_INLINE_CAPACITY && shortText.head[0] == '0' &&
+            bytes == (const char*)shortText.head && len == RT_INLINE_CAPACITY &&
+            memcmp(bytes, text, len) == 0,
+        "a short string's fields are not as described");
+  bytes = rtStringBytes(&longText, &len);
+  check(longText.kind == RT_STRING_REF && longText.loaded == 1 && longText.inlineLength == 0 &&
+            longText.length == 0 && longText.u.buffer != NULL && len == RT_INLINE_CAPACITY + 1 &&
+            memcmp(bytes, text, len) == 0,
+        "a heap string's fields are not as described");
+  drop(&shortText);
+  drop(&longText);
+}
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     fprintf(stderr, "usage: c_client PLUGIN EXPORT_DIR EXPECTED_FILE\n");
@@ -159,6 +183,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "c_client: cannot load %s: %.*s\n", argv[1], (int)len, text);
     return 1;
   }
+  readStringFields();
   sendTheExample(argv[2], argv[3]);
   endAnUnwind();
   return failures == 0 ? 0 : 1;

@@ -215,7 +215,7 @@ TEST(RuntimeClasses, TheClassLockAdmitsItsHolderAgain) {
 
 // --- results written into an item that is also an operand
 
-const std::string kLong(40, 'L');  // held in a heap buffer, not inline
+const std::string kLong(60, 'L');  // held in a heap buffer, not inline, and so is half of it
 
 TEST(RuntimeAliasing, AResultMayLiveInsideItsOwnOperand) {
   static const Name kCount("count");
@@ -248,6 +248,18 @@ TEST(RuntimeAliasing, AResultMayLiveInsideItsOwnOperand) {
       {"move a := a[1]", [] {
          Item a = Item::array({Item::string(kLong)});
          a = std::move(a.arrayData()->elements[0]);
+         return a;
+       }},
+      {"a += a, its own buffer growing", [] {
+         Item a = Item::string(kLong.substr(kLong.size() / 2));
+         appendInPlace(a, a);
+         return a;
+       }},
+      {"rtAppendBytes of a's own bytes, its buffer growing", [] {
+         Item a = Item::string(kLong.substr(kLong.size() / 2));
+         size_t size = 0;
+         const char* bytes = rtStringBytes(&a, &size);
+         rtAppendBytes(&a, bytes, size);
          return a;
        }},
   };

@@ -4,6 +4,8 @@
 #include "hostrt/item.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 #include "error_internal.h"
 #include "hostrt/error.h"
@@ -22,7 +24,7 @@ void retainString(const Item* item) {
 }
 void releaseString(Item* item) {
   StringBuffer* b = ItemAccess::buffer(*item);
-  if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete b;
+  if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) deleteStringBuffer(b);
 }
 void retainArray(const Item* item) {
   item->arrayData()->refs.fetch_add(1, std::memory_order_relaxed);
@@ -55,41 +57,80 @@ extern "C" void rtNotLoaded(const char* operation) {
   });
 }
 
-Item ItemAccess::adoptString(std::string&& bytes) {
-  if (bytes.size() <= Item::kInlineCapacity) return Item::string(std::string_view(bytes));
-  Item item;
-  auto* buffer = new StringBuffer;
-  buffer->bytes = std::move(bytes);
-  item.kind_ = Kind::StringRef;
-  item.u_.ref = {nullptr, 0, buffer};
-  return item;
+// The bytes allocated for a buffer holding `length` bytes and `spare` more.
+size_t bufferSize(size_t length, size_t spare) {
+  if (length > SIZE_MAX - sizeof(StringBuffer) - 1 - spare) throw std::bad_alloc();
+  return sizeof(StringBuffer) + length + 1 + spare;
+}
+
+StringBuffer* newStringBuffer(size_t length, size_t room) {
+  uint32_t spare = uint32_t(std::min<size_t>(room, UINT32_MAX));
+  void* memory = std::malloc(bufferSize(length, spare));
+  if (!memory) throw std::bad_alloc();
+  auto* buffer = new (memory) StringBuffer;
+  buffer->length = length;
+  buffer->spare = spare;
+  buffer->bytes()[length] = '\0';
+  return buffer;
+}
+
+void deleteStringBuffer(StringBuffer* buffer) {
+  buffer->~StringBuffer();
+  std::free(static_cast<void*>(buffer));
+}
+
+StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
+  size_t length = buffer->length, count = tail.size();
+  if (count <= buffer->spare) {
+    buffer->spare -= uint32_t(count);
+  } else {
+    // Grow to twice the new length; a tail inside the buffer moves with it.
+    size_t at = uintptr_t(tail.data()) - uintptr_t(buffer->bytes());
+    bool inside = at < length;
+    if (count > SIZE_MAX / 2 - length) throw std::bad_alloc();
+    uint32_t spare = uint32_t(std::min<size_t>(std::max<size_t>(length + count, 32), UINT32_MAX));
+    void* memory = std::realloc(static_cast<void*>(buffer), bufferSize(length + count, spare));
+    if (!memory) throw std::bad_alloc();
+    buffer = static_cast<StringBuffer*>(memory);
+    buffer->spare = spare;
+    if (inside) tail = {buffer->bytes() + at, count};
+  }
+  std::memmove(buffer->bytes() + length, tail.data(), count);
+  buffer->length = length + count;
+  buffer->bytes()[length + count] = '\0';
+  return buffer;
 }
 
 Item ItemAccess::array(std::vector<Item>&& elements) {
   Item item;
   auto* data = new ArrayData;
   data->elements = std::move(elements);
-  item.kind_ = Kind::Array;
-  item.u_.array = data;
+  item.u_.word.kind = Kind::Array;
+  item.u_.word.value.array = data;
   return item;
 }
 
 Item ItemAccess::object(Object* object) {
   retainObjectStorage(object);
   Item item;
-  item.kind_ = Kind::Object;
-  item.u_.object = object;
+  item.u_.word.kind = Kind::Object;
+  item.u_.word.value.object = object;
   return item;
 }
 
 extern "C" void rtNewString(Item* result, const char* bytes, size_t len) {
-  atBoundary([&] { *result = ItemAccess::adoptString(std::string(bytes, len)); });
+  atBoundary([&] {
+    *result = ItemAccess::buildString(len, [&](char* out) {
+      if (len) std::memcpy(out, bytes, len);
+      return len;
+    });
+  });
 }
 
 extern "C" const char* rtStringBytes(const Item* item, size_t* len) {
   if (StringBuffer* b = ItemAccess::buffer(*item)) {
-    *len = b->bytes.size();
-    return b->bytes.data();
+    *len = b->length;
+    return b->bytes();
   }
   std::string_view bytes = item->isString() ? item->str() : std::string_view();
   *len = bytes.size();
@@ -101,18 +142,22 @@ extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
     Item& self = *target;
     std::string_view tail(bytes, len);
     if (!self.hasOps()) rtNotLoaded("copy");
-    StringBuffer* owned = ItemAccess::buffer(self);
-    if (owned && owned->refs.load(std::memory_order_acquire) == 1) {
-      owned->bytes.append(tail);
+    if (ItemAccess::appendToOwnBuffer(self, tail)) return;
+    // A first heap buffer, or a copy of a shared one, gets room to grow into.
+    std::string_view head = self.str();
+    size_t size = head.size() + tail.size();
+    if (size <= Item::kInlineCapacity) {
+      self = ItemAccess::buildString(size, [&](char* out) {
+        std::memcpy(out, head.data(), head.size());
+        std::memcpy(out + head.size(), tail.data(), tail.size());
+        return size;
+      });
       return;
     }
-    std::string_view head = self.str();
-    std::string grown;
-    grown.reserve(head.size() + tail.size() <= Item::kInlineCapacity
-                      ? head.size() + tail.size()
-                      : std::max<size_t>(2 * (head.size() + tail.size()), 64));
-    grown.append(head).append(tail);
-    self = ItemAccess::adoptString(std::move(grown));
+    StringBuffer* grown = newStringBuffer(size, std::max<size_t>(size, 32));
+    std::memcpy(grown->bytes(), head.data(), head.size());
+    std::memcpy(grown->bytes() + head.size(), tail.data(), tail.size());
+    ItemAccess::setBuffer(self, grown);
   });
 }
 

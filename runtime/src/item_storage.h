@@ -6,6 +6,7 @@
 // synchronised (as for Item).
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -17,11 +18,27 @@
 
 namespace hostrt {
 
-// Heap storage of a string held by pointer.
+// Heap storage of a string held by pointer: one allocation holding this
+// header, the string's bytes, a NUL after them and `spare` bytes more, into
+// which appending to a buffer that no other item shares grows; when they run
+// out the buffer grows geometrically.
 struct StringBuffer {
+  size_t length;                 // the string's bytes, NUL bytes allowed
   std::atomic<int32_t> refs{1};  // number of items sharing this buffer
-  std::string bytes;             // the string's bytes, NUL bytes allowed
+  uint32_t spare;                // bytes allocated after the NUL, free for appending
+
+  char* bytes() { return reinterpret_cast<char*>(this + 1); }
+  const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+  std::string_view view() const { return {bytes(), length}; }
 };
+
+// A new buffer with one reference: `length` bytes for the caller to fill in,
+// the NUL after them, and room to append about `room` more in place.
+StringBuffer* newStringBuffer(size_t length, size_t room);
+void deleteStringBuffer(StringBuffer* buffer);
+// Appends tail (which may lie in the buffer itself) to a buffer that no other
+// item shares. Returns the buffer, which has moved when it had to grow.
+StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail);
 
 // Storage of an array; arrays are shared by reference, never copied implicitly.
 struct ArrayData {
@@ -37,57 +54,84 @@ ArrayData* newArrayData();
 // caller's item in place instead of building a temporary and moving it.
 struct ItemAccess {
   static StringBuffer* buffer(const Item& item) {
-    return item.kind_ == Kind::StringRef ? item.u_.ref.owner : nullptr;
+    return item.kind() == Kind::StringRef && !item.u_.word.length ? item.u_.word.value.buffer
+                                                                  : nullptr;
   }
-  // A string item that takes the bytes over without copying them.
-  static Item adoptString(std::string&& bytes);
+  // A string item of at most `size` bytes, which fill(char* out) writes and
+  // whose count it returns; held inline when that count is small.
+  template <class Fill>
+  static Item buildString(size_t size, Fill&& fill);
   static Item array(std::vector<Item>&& elements);
   // An object item; takes one more reference to the object.
   static Item object(Object* object);
   // The bytes of a string item (the caller has tested the kind).
   static std::string_view str(const Item& item) {
-    if (item.kind_ == Kind::StringInline) return {item.u_.inl.bytes, item.u_.inl.len};
-    if (item.u_.ref.owner) return item.u_.ref.owner->bytes;
-    return {item.u_.ref.ptr, item.u_.ref.len};
+    if (item.kind() == Kind::StringInline) return {item.u_.inl.bytes, item.inlineLength()};
+    if (item.u_.word.length) return {item.u_.word.value.bytes, item.u_.word.length};
+    return item.u_.word.value.buffer->view();
   }
 
-  // The heap buffer of a loaded string that no other item shares, which may
-  // be changed in place; null for any other item.
-  static StringBuffer* ownBuffer(const Item& item) {
-    if (item.kind_ != Kind::StringRef || !item.loaded_) return nullptr;
-    StringBuffer* b = item.u_.ref.owner;
-    return b && b->refs.load(std::memory_order_acquire) == 1 ? b : nullptr;
+  // Appends tail to a loaded string whose heap buffer no other item shares,
+  // in place (tail may be the item itself); false, doing nothing, for any
+  // other item.
+  static bool appendToOwnBuffer(Item& item, std::string_view tail) {
+    StringBuffer* b = buffer(item);
+    if (!b || !item.hasOps() || b->refs.load(std::memory_order_acquire) != 1) return false;
+    item.u_.word.value.buffer = appendToBuffer(b, tail);
+    return true;
+  }
+  // Makes the item the heap string `buffer`, taking over its one reference.
+  static void setBuffer(Item& item, StringBuffer* buffer) {
+    item.release();
+    item.u_ = Item::Layout(Kind::StringRef, Item::kLoaded);
+    item.u_.word.value.buffer = buffer;
   }
 
   // Makes the item the short string of `len` bytes. The bytes must not live
   // in the item's own storage, which this releases.
   static void setInline(Item& item, const char* bytes, size_t len) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::StringInline;
-    item.u_.inl = {};
+    item.u_.inl = {Kind::StringInline, uint8_t(Item::kLoaded | len << Item::kLengthShift), {}};
     std::memcpy(item.u_.inl.bytes, bytes, len);
-    item.u_.inl.len = uint8_t(len);
   }
   // Makes the item the array `data`, taking over its one reference.
   static void setArray(Item& item, ArrayData* data) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Array;
-    item.u_.array = data;
+    item.u_ = Item::Layout(Kind::Array, Item::kLoaded);
+    item.u_.word.value.array = data;
   }
   static void setInteger(Item& item, int64_t value) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Integer;
-    item.u_.integer = value;
+    item.u_ = Item::Layout(Kind::Integer, Item::kLoaded);
+    item.u_.word.value.integer = value;
   }
   static void setLogical(Item& item, bool value) {
     item.release();
-    item.loaded_ = true;
-    item.kind_ = Kind::Logical;
-    item.u_.logical = value;
+    item.u_ = Item::Layout(Kind::Logical, Item::kLoaded);
+    item.u_.word.value.logical = value;
   }
 };
+
+template <class Fill>
+Item ItemAccess::buildString(size_t size, Fill&& fill) {
+  Item item;
+  if (size <= Item::kInlineCapacity) {
+    char out[Item::kInlineCapacity];
+    setInline(item, out, fill(out));
+    return item;
+  }
+  StringBuffer* buffer = newStringBuffer(size, 0);
+  size_t used = fill(buffer->bytes());
+  if (used <= Item::kInlineCapacity) {
+    setInline(item, buffer->bytes(), used);
+    deleteStringBuffer(buffer);
+    return item;
+  }
+  buffer->spare = uint32_t(std::min<size_t>(size - used, UINT32_MAX));
+  buffer->length = used;
+  buffer->bytes()[used] = '\0';
+  setBuffer(item, buffer);
+  return item;
+}
 
 }  // namespace hostrt

@@ -212,7 +212,6 @@ extern "C" Class* rtCreateClass(const char* name, int instanceMembers, int allMe
       classError(std::string("impossible counts for class ") + name, "rtCreateClass");
     }
     auto* cls = new Class;
-    cls->isClass = true;
     cls->cls = cls;
     cls->name = name;
     cls->declaredInstanceMembers = instanceMembers;
@@ -375,19 +374,19 @@ extern "C" void rtRelease(Item* item) {
   });
 }
 
-Object* newInstanceStorage(Class* cls, uint32_t count) {
+Object* newInstanceStorage(Class* cls) {
+  uint32_t count = cls->instanceSlots;
   void* memory = poolAllocate(sizeof(Object) + count * sizeof(Item));
   auto* object = new (memory) Object;
   object->refs = 0;
   object->cls = cls;
   for (uint32_t i = 0; i < count; ++i) new (&object->members()[i]) Item();
-  object->memberCount = count;
   return object;
 }
 
 void deleteInstanceStorage(Object* o) {
-  const size_t bytes = sizeof(Object) + o->memberCount * sizeof(Item);
-  for (uint32_t i = o->memberCount; i-- > 0;) o->members()[i].~Item();
+  const size_t bytes = sizeof(Object) + o->cls->instanceSlots * sizeof(Item);
+  for (uint32_t i = o->cls->instanceSlots; i-- > 0;) o->members()[i].~Item();
   o->~Object();
   poolFree(o, bytes);
 }
@@ -403,7 +402,7 @@ extern "C" void rtNewInstance(Item* result, Class* cls, int argc, const Item* ar
       *result = withdrawnError(classItem(cls), "New");
       return;
     }
-    Object* object = newInstanceStorage(cls, cls->instanceSlots);
+    Object* object = newInstanceStorage(cls);
     Item instance = ItemAccess::object(object);
     if (cls->methodIndex.count(kInit.symbol())) {
       Item ignored;
@@ -426,7 +425,7 @@ namespace {
 std::string describeReceiver(const Item& receiver) {
   if (!receiver.isObject()) return std::string("a ") + receiver.kindName();
   const Object* o = receiver.object();
-  return (o->isClass ? "class " : "an instance of ") + o->cls->name;
+  return (o->isClass() ? "class " : "an instance of ") + o->cls->name;
 }
 
 // The member's slot, after the access checks; null after a runtime error,
@@ -448,7 +447,7 @@ const MemberSlot* checkMember(const Item& object, const Name& member, const Memb
                           operation, {object});
     return nullptr;
   }
-  if (!def->classLevel() && object.object()->isClass) {
+  if (!def->classLevel() && object.object()->isClass()) {
     *resumed = raiseError(kErrorNoMember,
                           std::string("instance member ") + def->name +
                               " read through the class object",
@@ -468,7 +467,7 @@ const MemberSlot* plainInstanceMember(const Item& object, const Name& member, bo
   if (!object.isObject() || !object.hasOps()) return nullptr;
   const Object* o = object.object();
   const MemberSlot* found = lookUpMember(o->cls, member);
-  if (!found || found->def->classLevel() || o->isClass) return nullptr;
+  if (!found || found->def->classLevel() || o->isClass()) return nullptr;
   if (found->def->internal() && !privileged && callerClass() != found->def->owner) return nullptr;
   return found;
 }
@@ -574,7 +573,7 @@ extern "C" void rtSend(Item* result, const Name* message, int argc, const Item* 
     const Class* cls = object->cls;
     const MethodDef* const* found = cls->methodIndex.get(message->symbol());
     if (!found) {
-      if (object->isClass && message->symbol() == kNew.symbol()) {
+      if (object->isClass() && message->symbol() == kNew.symbol()) {
         rtNewInstance(result, const_cast<Class*>(cls), argc - 1, argv + 1);
         return;
       }

@@ -22,21 +22,23 @@ namespace hostrt {
 class Class;
 
 // An instance, or the object part of a class. An instance and its members
-// are one allocation (newInstanceStorage): the members follow the header.
+// are one allocation (newInstanceStorage): the header is two words and the
+// members follow it, as many as its class's instanceSlots. What only a class
+// needs lives in Class.
 struct alignas(Item) Object {
   std::atomic<int32_t> refs{1};  // items referring to this instance (unused for classes)
-  uint32_t memberCount = 0;      // an instance's members, after the header
   Class* cls = nullptr;          // the instance's class; for a class object, the class itself
-  bool isClass = false;          // true for class objects, which live as long as the process
-  std::vector<Item> slots;       // a class object's class-level members
 
+  // A class object, which lives as long as the process (its class is itself).
+  inline bool isClass() const;
   // An instance's members.
   Item* members() { return reinterpret_cast<Item*>(this + 1); }
 };
+static_assert(sizeof(Object) == 2 * sizeof(void*), "an instance header is two words");
 static_assert(sizeof(Object) % alignof(Item) == 0, "members follow the header aligned");
 
-// A new instance of cls with `count` nil members and no references yet.
-Object* newInstanceStorage(Class* cls, uint32_t count);
+// A new instance of cls with its instanceSlots nil members and no references yet.
+Object* newInstanceStorage(Class* cls);
 // Releases an instance's members and frees it.
 void deleteInstanceStorage(Object* o);
 
@@ -86,14 +88,17 @@ class Class : public Object {
   std::atomic<bool> ended{false};     // definition ended: indexes are built
   bool registered = false;            // findable by name
   std::atomic<bool> withdrawn{false}; // its library was unloaded: no more sends
+  std::vector<Item> slots;           // class-level members, in declaration order
   std::mutex classMembersMutex;       // guards the class-level members in slots
 };
 
+inline bool Object::isClass() const { return cls == this; }
+
 inline void retainObjectStorage(Object* o) {
-  if (!o->isClass) o->refs.fetch_add(1, std::memory_order_relaxed);
+  if (!o->isClass()) o->refs.fetch_add(1, std::memory_order_relaxed);
 }
 inline void releaseObjectStorage(Object* o) {
-  if (!o->isClass && o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+  if (!o->isClass() && o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
     deleteInstanceStorage(o);
   }
 }

@@ -82,26 +82,19 @@ Item addItems(const Item& a, const Item& b) {
   if (a.isNumber() && b.isNumber()) return Item::real(a.asNumber() + b.asNumber());
   if (a.isString() && b.isString()) {
     std::string_view head = ItemAccess::str(a), tail = ItemAccess::str(b);
-    if (head.size() + tail.size() <= Item::kInlineCapacity) {
-      char joined[Item::kInlineCapacity];
-      std::memcpy(joined, head.data(), head.size());
-      std::memcpy(joined + head.size(), tail.data(), tail.size());
-      Item sum;
-      ItemAccess::setInline(sum, joined, head.size() + tail.size());
-      return sum;
-    }
-    std::string joined;
-    joined.reserve(head.size() + tail.size());
-    joined.append(head).append(tail);
-    return ItemAccess::adoptString(std::move(joined));
+    return ItemAccess::buildString(head.size() + tail.size(), [&](char* out) {
+      std::memcpy(out, head.data(), head.size());
+      std::memcpy(out + head.size(), tail.data(), tail.size());
+      return head.size() + tail.size();
+    });
   }
   return wrongKinds("+", {a, b});
 }
 
 void appendItem(Item& target, const Item& tail) {
   // The common case, a text of its own growing by a string, before the checks.
-  if (StringBuffer* own = ItemAccess::ownBuffer(target); own && tail.isString() && tail.hasOps()) {
-    own->bytes.append(ItemAccess::str(tail));
+  if (tail.isString() && tail.hasOps() &&
+      ItemAccess::appendToOwnBuffer(target, ItemAccess::str(tail))) {
     return;
   }
   requireLoaded(target, "+=");

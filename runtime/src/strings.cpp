@@ -265,9 +265,11 @@ extern "C" void PADR(Item* result, int argc, const Item* argv) {
       ItemAccess::setInline(*result, out, width);
       return;
     }
-    std::string out(text.substr(0, kept));
-    out.resize(width, ' ');
-    *result = ItemAccess::adoptString(std::move(out));
+    *result = ItemAccess::buildString(width, [&](char* out) {
+      std::memcpy(out, text.data(), kept);
+      std::memset(out + kept, ' ', width - kept);
+      return width;
+    });
   });
 }
 
@@ -289,7 +291,7 @@ extern "C" void STRZERO(Item* result, int argc, const Item* argv) {
       return;
     }
     if (shortStrZero(args.at(1), len, dec, result)) return;
-    *result = ItemAccess::adoptString(strZero(args.at(1), len, dec));
+    *result = Item::string(strZero(args.at(1), len, dec));
   });
 }
 
@@ -333,9 +335,8 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
       ItemAccess::setInline(*result, out, used);
       return;
     }
-    std::string out(size, '\0');
-    out.resize(replaceAll(text, search, replace, first, out.data()));
-    *result = ItemAccess::adoptString(std::move(out));
+    *result = ItemAccess::buildString(
+        size, [&](char* out) { return replaceAll(text, search, replace, first, out); });
   });
 }
 

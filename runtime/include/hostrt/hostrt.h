@@ -45,28 +45,29 @@ enum {
   RT_KIND_COUNT = 8
 };
 
-#define RT_INLINE_CAPACITY 23
+#define RT_INLINE_CAPACITY 14
 
-/* The layout of an item. Storage of heap strings, arrays and objects is the
- * runtime's own; reach it through the operations below. */
+/* The layout of an item: 16 bytes, its value at offset 8. Storage of heap
+ * strings, arrays and objects is the runtime's own; reach it through the
+ * operations below. A short string (RT_STRING_INLINE) holds its bytes in the
+ * 14 bytes from offset 2 on (head, length and u.tail); rtStringBytes gives
+ * them. */
 typedef struct RtItemData {
-  uint8_t kind;   /* RT_NIL ... RT_OBJECT */
-  uint8_t loaded; /* 1 once the item has its kind's operation table (a literal gets it at load) */
+  uint8_t kind;             /* RT_NIL ... RT_OBJECT */
+  uint8_t loaded : 1;       /* 1 once the item has its kind's operation table (a literal gets it at load) */
+  uint8_t inlineLength : 7; /* RT_STRING_INLINE: how many bytes the string holds; 0 otherwise */
+  uint8_t head[2];          /* RT_STRING_INLINE: the string's bytes 0-1; 0 otherwise */
+  uint32_t length;          /* RT_STRING_REF: length of the static bytes, 0 for a heap buffer;
+                               RT_STRING_INLINE: the string's bytes 2-5 */
   union {
-    uint8_t logical; /* 0 or 1 */
+    uint8_t logical;     /* 0 or 1 */
     int64_t integer;
     double real;
-    struct {
-      const char* ptr;  /* static bytes when owner is null */
-      size_t len;       /* length of the static bytes */
-      void* owner;      /* the runtime's heap buffer, or null */
-    } ref;
-    struct {
-      char bytes[RT_INLINE_CAPACITY]; /* the string's bytes */
-      uint8_t len;                    /* how many of them are used */
-    } inl;
-    void* array;  /* the runtime's array storage */
-    void* object; /* the runtime's object */
+    const char* bytes;   /* RT_STRING_REF with a length: the static bytes */
+    void* buffer;        /* RT_STRING_REF with length 0: the runtime's heap buffer */
+    void* array;         /* the runtime's array storage */
+    void* object;        /* the runtime's object */
+    char tail[8];        /* RT_STRING_INLINE: the string's bytes 6-13 */
   } u;
 } RtItemData;
 

@@ -2,7 +2,7 @@
 //
 // Every value that crosses between the application, the runtime and a plug-in is
 // an Item: nil, logical, integer, floating-point number, 8-bit byte string, 1-based
-// array or object. An Item is a small value type (32 bytes on 64-bit targets) with
+// array or object. An Item is a small value type (16 bytes) with
 // reference semantics for the heap kinds: copying an array or object item shares
 // it, copying a string shares its buffer until one side appends (copy on write).
 //
@@ -71,30 +71,26 @@ class Item {
  public:
   static constexpr size_t kInlineCapacity = RT_INLINE_CAPACITY;
 
-  Item() noexcept : kind_(Kind::Nil), loaded_(true), u_() {}  // nil
-  Item(const Item& other) : kind_(other.kind_), loaded_(other.loaded_), u_(other.u_) {
-    if (!loaded_) other.checkOps();
+  Item() noexcept : u_() {}  // nil
+  Item(const Item& other) : u_(other.u_) {
+    if (!hasOps()) other.checkOps();
     retain();
   }
-  Item(Item&& other) noexcept : kind_(other.kind_), loaded_(other.loaded_), u_(other.u_) {
-    if (loaded_) other.becomeNil();  // a literal owns no storage: leave it as it is
+  Item(Item&& other) noexcept : u_(other.u_) {
+    if (hasOps()) other.becomeNil();  // a literal owns no storage: leave it as it is
   }
   // Assignment takes the new value before it lets go of the old one, so an
   // item may be assigned a value that only the old one keeps alive (an
   // element of the array it holds, say).
   Item& operator=(const Item& other) {
     Item copy(other);
-    swapWith(copy);
+    std::swap(u_, copy.u_);
     return *this;
   }
   Item& operator=(Item&& other) noexcept {
-    Kind kind = other.kind_;
-    bool loaded = other.loaded_;
-    Payload value = other.u_;
-    if (loaded) other.becomeNil();  // the value moves: other no longer holds a reference
+    Layout value = other.u_;
+    if (other.hasOps()) other.becomeNil();  // the value moves: other no longer holds a reference
     release();
-    kind_ = kind;
-    loaded_ = loaded;
     u_ = value;
     return *this;
   }
@@ -102,55 +98,46 @@ class Item {
 
   // Literal items for a library's static data: no operation table until
   // rtInitLiteral gives them one.
-  constexpr Item(LiteralTag, std::nullptr_t) : kind_(Kind::Nil), loaded_(false), u_() {}
-  constexpr Item(LiteralTag, bool value) : kind_(Kind::Logical), loaded_(false), u_() {
-    u_.logical = value;
-  }
-  constexpr Item(LiteralTag, int value) : kind_(Kind::Integer), loaded_(false), u_() {
-    u_.integer = value;
-  }
-  constexpr Item(LiteralTag, double value) : kind_(Kind::Float), loaded_(false), u_() {
-    u_.real = value;
-  }
+  constexpr Item(LiteralTag, std::nullptr_t) : u_(Kind::Nil, 0) {}
+  constexpr Item(LiteralTag, bool value) : u_(Kind::Logical, 0) { u_.word.value.logical = value; }
+  constexpr Item(LiteralTag, int value) : u_(Kind::Integer, 0) { u_.word.value.integer = value; }
+  constexpr Item(LiteralTag, double value) : u_(Kind::Float, 0) { u_.word.value.real = value; }
   template <size_t N>
-  constexpr Item(LiteralTag, const char (&text)[N]) : kind_(), loaded_(false), u_() {
+  constexpr Item(LiteralTag, const char (&text)[N]) : u_(Kind::StringRef, 0) {
     constexpr size_t len = N - 1;
     if constexpr (len <= kInlineCapacity) {
-      kind_ = Kind::StringInline;
-      u_.inl = {};
+      u_.inl = {Kind::StringInline, uint8_t(len << kLengthShift), {}};
       for (size_t i = 0; i < len; ++i) u_.inl.bytes[i] = text[i];
-      u_.inl.len = static_cast<uint8_t>(len);
     } else {
-      kind_ = Kind::StringRef;
-      u_.ref = {text, len, nullptr};
+      static_assert(len <= UINT32_MAX, "a literal's length fits in 32 bits");
+      u_.word.length = uint32_t(len);
+      u_.word.value.bytes = text;
     }
   }
 
   static Item logical(bool value) {
     Item item;
-    item.kind_ = Kind::Logical;
-    item.u_.logical = value;
+    item.u_.word.kind = Kind::Logical;
+    item.u_.word.value.logical = value;
     return item;
   }
   static Item integer(int64_t value) {
     Item item;
-    item.kind_ = Kind::Integer;
-    item.u_.integer = value;
+    item.u_.word.kind = Kind::Integer;
+    item.u_.word.value.integer = value;
     return item;
   }
   static Item real(double value) {
     Item item;
-    item.kind_ = Kind::Float;
-    item.u_.real = value;
+    item.u_.word.kind = Kind::Float;
+    item.u_.word.value.real = value;
     return item;
   }
   static Item string(std::string_view bytes) {
     Item item;
     if (bytes.size() <= kInlineCapacity) {
-      item.kind_ = Kind::StringInline;
-      item.u_.inl = {};
+      item.u_.inl = {Kind::StringInline, uint8_t(kLoaded | bytes.size() << kLengthShift), {}};
       if (!bytes.empty()) std::memcpy(item.u_.inl.bytes, bytes.data(), bytes.size());
-      item.u_.inl.len = uint8_t(bytes.size());
       return item;
     }
     rtNewString(&item, bytes.data(), bytes.size());
@@ -166,32 +153,34 @@ class Item {
     return item;
   }
 
-  Kind kind() const { return kind_; }
-  const ItemOps* ops() const { return loaded_ ? &rtItemOps[int(kind_)] : nullptr; }
-  bool hasOps() const { return loaded_; }
-  const char* kindName() const { return rtItemOps[int(kind_)].name; }
+  Kind kind() const { return u_.word.kind; }
+  const ItemOps* ops() const { return hasOps() ? &rtItemOps[int(kind())] : nullptr; }
+  bool hasOps() const { return u_.word.meta & kLoaded; }
+  const char* kindName() const { return rtItemOps[int(kind())].name; }
 
-  bool isNil() const { return kind_ == Kind::Nil; }
-  bool isLogical() const { return kind_ == Kind::Logical; }
-  bool isInteger() const { return kind_ == Kind::Integer; }
-  bool isNumber() const { return kind_ == Kind::Integer || kind_ == Kind::Float; }
-  bool isString() const { return kind_ == Kind::StringRef || kind_ == Kind::StringInline; }
-  bool isArray() const { return kind_ == Kind::Array; }
-  bool isObject() const { return kind_ == Kind::Object; }
+  bool isNil() const { return kind() == Kind::Nil; }
+  bool isLogical() const { return kind() == Kind::Logical; }
+  bool isInteger() const { return kind() == Kind::Integer; }
+  bool isNumber() const { return kind() == Kind::Integer || kind() == Kind::Float; }
+  bool isString() const { return kind() == Kind::StringRef || kind() == Kind::StringInline; }
+  bool isArray() const { return kind() == Kind::Array; }
+  bool isObject() const { return kind() == Kind::Object; }
 
   // Unchecked accessors: the caller has tested the kind.
-  bool asLogical() const { return u_.logical; }
-  int64_t asInteger() const { return u_.integer; }
-  double asNumber() const { return kind_ == Kind::Integer ? double(u_.integer) : u_.real; }
+  bool asLogical() const { return u_.word.value.logical; }
+  int64_t asInteger() const { return u_.word.value.integer; }
+  double asNumber() const {
+    return kind() == Kind::Integer ? double(u_.word.value.integer) : u_.word.value.real;
+  }
   std::string_view str() const {
-    if (kind_ == Kind::StringInline) return {u_.inl.bytes, u_.inl.len};
-    if (!u_.ref.owner) return {u_.ref.ptr, u_.ref.len};
+    if (kind() == Kind::StringInline) return {u_.inl.bytes, inlineLength()};
+    if (u_.word.length) return {u_.word.value.bytes, u_.word.length};
     size_t len = 0;
     const char* bytes = rtStringBytes(this, &len);
     return {bytes, len};
   }
-  ArrayData* arrayData() const { return u_.array; }
-  Object* object() const { return u_.object; }
+  ArrayData* arrayData() const { return u_.word.value.array; }
+  Object* object() const { return u_.word.value.object; }
 
   // Appends the bytes to this string in place (amortised constant time when the
   // buffer is not shared). The item must be a string.
@@ -201,65 +190,74 @@ class Item {
   }
 
   // Gives a literal item the operation table of its kind (see rtInitLiteral).
-  void initLiteral() { loaded_ = true; }
+  void initLiteral() { u_.word.meta |= kLoaded; }
 
  private:
   friend struct ItemAccess;
-  struct Ref {
-    const char* ptr;        // static bytes when owner is null
-    size_t len;             // length of the static bytes
-    StringBuffer* owner;    // heap buffer, or null for static bytes
+  // The second byte: bit 0 tells whether the item has its kind's operation
+  // table, bits 1-7 hold a short string's length.
+  static constexpr uint8_t kLoaded = 1;
+  static constexpr unsigned kLengthShift = 1;
+
+  // The form of every item but a short string: a word of value at offset 8.
+  struct Word {
+    Kind kind;        // the kind, known even before the table is given
+    uint8_t meta;     // kLoaded, and a short string's length
+    uint16_t unused;  // zero
+    uint32_t length;  // static string bytes: their length; zero for any other item
+    union Value {
+      bool logical;
+      int64_t integer;
+      double real;
+      const char* bytes;     // static string bytes, when length is not zero
+      StringBuffer* buffer;  // a heap string's buffer, when length is zero
+      ArrayData* array;
+      Object* object;
+    } value;
   };
-  struct Inline {
-    char bytes[kInlineCapacity];  // the string's bytes
-    uint8_t len;                  // how many of them are used
+  // A short string: its bytes from the third byte on.
+  struct Short {
+    Kind kind;                     // Kind::StringInline
+    uint8_t meta;                  // kLoaded, and the count of bytes used
+    char bytes[kInlineCapacity];   // the string's bytes
   };
-  union Payload {
-    constexpr Payload() : integer(0) {}
-    bool logical;
-    int64_t integer;
-    double real;
-    Ref ref;
-    Inline inl;
-    ArrayData* array;
-    Object* object;
+  // The two forms share their first two bytes, which either may read.
+  union Layout {
+    constexpr Layout() : word{Kind::Nil, kLoaded, 0, 0, {.integer = 0}} {}
+    constexpr Layout(Kind kind, uint8_t meta) : word{kind, meta, 0, 0, {.integer = 0}} {}
+    Word word;
+    Short inl;
   };
 
+  size_t inlineLength() const { return u_.inl.meta >> kLengthShift; }
   // Only strings by pointer, arrays and objects hold counted storage; the
   // other kinds skip the call through the operation table.
   bool holdsStorage() const {
     constexpr unsigned kCounted = 1u << unsigned(Kind::StringRef) | 1u << unsigned(Kind::Array) |
                                   1u << unsigned(Kind::Object);
-    return (kCounted >> unsigned(kind_)) & 1u;
+    return (kCounted >> unsigned(kind())) & 1u;
   }
   void release() noexcept {
-    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].release(this);
+    if (hasOps() && holdsStorage()) rtItemOps[int(kind())].release(this);
   }
   void retain() const {
-    if (loaded_ && holdsStorage()) rtItemOps[int(kind_)].retain(this);
+    if (hasOps() && holdsStorage()) rtItemOps[int(kind())].retain(this);
   }
-  void swapWith(Item& other) noexcept {
-    std::swap(loaded_, other.loaded_);
-    std::swap(kind_, other.kind_);
-    std::swap(u_, other.u_);
-  }
-  void becomeNil() {
-    loaded_ = true;
-    kind_ = Kind::Nil;
-  }
+  void becomeNil() { u_ = Layout(); }
   void checkOps() const {
     rtNotLoaded("copy");
     checkUnwind();
   }
 
-  Kind kind_;           // the kind, known even before the table is given
-  bool loaded_;         // has its kind's operation table; false for a literal not yet loaded
-  Payload u_;           // the value
+  Layout u_;  // the kind, the loaded flag and the value
 };
 
 // The C interface reads and writes items as RtItemData.
 static_assert(sizeof(Item) == sizeof(RtItemData) && alignof(Item) == alignof(RtItemData),
               "Item has the layout of RtItemData");
+static_assert(sizeof(Item) == 16, "an item is 16 bytes");
+static_assert(offsetof(RtItemData, length) == 4 && offsetof(RtItemData, u) == 8,
+              "static string lengths at offset 4 and values at offset 8, as in Item::Word");
 
 }  // namespace hostrt
 
