@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr double kFactor = 250;               // bytes of memory per byte of input
+constexpr double kFactor = 100;               // bytes of memory per byte of input
 constexpr double kBase = 32.0 * 1024 * 1024;  // the program itself
 
 // An order file of about `size` bytes made of repeated `item`s.
