@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hostrt/item.h"
@@ -60,7 +61,15 @@ struct ItemAccess {
   // A string item of at most `size` bytes, which fill(char* out) writes and
   // whose count it returns; held inline when that count is small.
   template <class Fill>
-  static Item buildString(size_t size, Fill&& fill);
+  static Item buildString(size_t size, Fill&& fill) {
+    Item item;
+    writeString(item, size, std::forward<Fill>(fill));
+    return item;
+  }
+  // Makes `item` such a string in place. fill may read the item's own bytes:
+  // they are released only after it has run.
+  template <class Fill>
+  static void writeString(Item& item, size_t size, Fill&& fill);
   static Item array(std::vector<Item>&& elements);
   // An object item; takes one more reference to the object.
   static Item object(Object* object);
@@ -113,25 +122,24 @@ struct ItemAccess {
 };
 
 template <class Fill>
-Item ItemAccess::buildString(size_t size, Fill&& fill) {
-  Item item;
+void ItemAccess::writeString(Item& item, size_t size, Fill&& fill) {
   if (size <= Item::kInlineCapacity) {
     char out[Item::kInlineCapacity];
-    setInline(item, out, fill(out));
-    return item;
+    size_t used = fill(out);
+    setInline(item, out, used);
+    return;
   }
   StringBuffer* buffer = newStringBuffer(size, 0);
   size_t used = fill(buffer->bytes());
   if (used <= Item::kInlineCapacity) {
     setInline(item, buffer->bytes(), used);
     deleteStringBuffer(buffer);
-    return item;
+    return;
   }
   buffer->spare = uint32_t(std::min<size_t>(size - used, UINT32_MAX));
   buffer->length = used;
   buffer->bytes()[used] = '\0';
   setBuffer(item, buffer);
-  return item;
 }
 
 }  // namespace hostrt

@@ -258,14 +258,7 @@ extern "C" void PADR(Item* result, int argc, const Item* argv) {
       if (!args.loaded() || !args.string(1, &text) || !args.count(2, kMaxResult, &len)) return;
     }
     size_t width = size_t(len), kept = std::min(text.size(), width);
-    if (width <= Item::kInlineCapacity) {
-      char out[Item::kInlineCapacity];
-      std::memcpy(out, text.data(), kept);
-      std::memset(out + kept, ' ', width - kept);
-      ItemAccess::setInline(*result, out, width);
-      return;
-    }
-    *result = ItemAccess::buildString(width, [&](char* out) {
+    ItemAccess::writeString(*result, width, [&](char* out) {
       std::memcpy(out, text.data(), kept);
       std::memset(out + kept, ' ', width - kept);
       return width;
@@ -329,14 +322,8 @@ extern "C" void STRTRAN(Item* result, int argc, const Item* argv) {
       }
       size = size_t(grown);
     }
-    if (size <= Item::kInlineCapacity) {
-      char out[Item::kInlineCapacity];
-      size_t used = replaceAll(text, search, replace, first, out);
-      ItemAccess::setInline(*result, out, used);
-      return;
-    }
-    *result = ItemAccess::buildString(
-        size, [&](char* out) { return replaceAll(text, search, replace, first, out); });
+    ItemAccess::writeString(
+        *result, size, [&](char* out) { return replaceAll(text, search, replace, first, out); });
   });
 }
 
