@@ -49,12 +49,27 @@ int toPath(std::string_view name, std::wstring* path) {
   return extendLongPath(path);
 }
 
+// Runs a file operation again while another process holds the file for a
+// moment: a second sender that is deleting or replacing the same order file
+// makes it refuse access until its own step is done. Gives up after about a
+// second with the last error.
+template <class Operation>
+int whileBusy(Operation operation) {
+  int error = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    error = operation() ? 0 : int(::GetLastError());
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return error;
+    ::Sleep(10);
+  }
+  return error;
+}
+
 }  // namespace
 
 int erase(std::string_view name) {
   std::wstring path;
   if (int error = toPath(name, &path)) return error;
-  return ::DeleteFileW(path.c_str()) ? 0 : int(::GetLastError());
+  return whileBusy([&] { return ::DeleteFileW(path.c_str()); });
 }
 
 int create(std::string_view name, int attributes, NativeFile* file) {
@@ -115,11 +130,10 @@ int replace(std::string_view from, std::string_view to) {
   std::wstring source, target;
   if (int error = toPath(from, &source)) return error;
   if (int error = toPath(to, &target)) return error;
-  if (::MoveFileExW(source.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return 0;
-  }
-  return int(::GetLastError());
+  return whileBusy([&] {
+    return ::MoveFileExW(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  });
 }
 
 unsigned long processId() { return ::GetCurrentProcessId(); }
