@@ -36,7 +36,7 @@ constexpr int kMaxNesting = 64;
 struct RecordClass {
   const char* name;                  // its registered name, for messages
   Item object;                       // the class object
-  std::vector<std::string> members;  // declared member names
+  std::vector<embed::Name> members;  // declared member names, interned once for every record
   std::vector<std::string> folded;   // the same, case-folded
 
   RecordClass(const char* publicName, const char* className)
@@ -44,8 +44,8 @@ struct RecordClass {
     std::string names = embed::memberNames(object);
     for (size_t start = 0; start < names.size();) {
       size_t comma = std::min(names.find(',', start), names.size());
-      members.push_back(names.substr(start, comma - start));
-      folded.push_back(foldCase(members.back()));
+      members.emplace_back(std::string_view(names).substr(start, comma - start));
+      folded.push_back(foldCase(members.back().text()));
       start = comma + 1;
     }
   }

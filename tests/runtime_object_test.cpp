@@ -117,6 +117,8 @@ TEST(RuntimeObjects, ClassLevelMembersAreSharedByTheClassAndEveryInstance) {
   for (const Item& holder : {cls, before, after}) {
     EXPECT_EQ(embed::getMember(holder, "TOTAL").asInteger(), 7);
   }
+  embed::setMember(after, embed::Name("COUNT"), Item::integer(8));
+  EXPECT_EQ(embed::getMember(after, embed::Name("Count")).asInteger(), 8);
 }
 
 TEST(RuntimeObjects, MissingParametersAreNil) {
@@ -131,6 +133,9 @@ TEST(RuntimeObjects, InternalMethodsAndMembersOnlyFromTheirOwnClass) {
            [&] { embed::send(counter, "secret"); },
            [&] { embed::getMember(counter, "hidden"); },
            [&] { embed::setMember(counter, "Hidden", Item()); },
+           [&] { embed::send(counter, embed::Name("secret")); },
+           [&] { embed::getMember(counter, embed::Name("hidden")); },
+           [&] { embed::setMember(counter, embed::Name("Hidden"), Item()); },
        }) {
     try {
       attempt();

@@ -49,6 +49,12 @@ TEST(ItemCopy, MovedFromItemIsNil) {
   Item b = std::move(a);
   EXPECT_TRUE(a.isNil());  // NOLINT(bugprone-use-after-move)
   EXPECT_EQ(b.str(), kLong);
+
+  std::vector<Item> elements{str(kLong), Item::array({num(1)})};
+  Item taken = Item::array(std::move(elements));
+  EXPECT_TRUE(elements.empty());  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(taken.arrayData()->elements.at(0).str(), kLong);
+  EXPECT_TRUE(taken.arrayData()->elements.at(1).isArray());
 }
 
 TEST(ItemString, InlineAndHeapStringsAreOneKindToCallers) {
@@ -229,6 +235,9 @@ TEST(ItemLiteral, UnloadedLiteralFailsLoudly) {
     EXPECT_EQ(raisedBy([&] { add(lit, str("x")); }).code, kErrorNotLoaded);
     EXPECT_EQ(raisedBy([&] { appendInPlace(lit, str("x")); }).code, kErrorNotLoaded);
     EXPECT_EQ(raisedBy([&] { equal(str("x"), lit); }).code, kErrorNotLoaded);
+    std::vector<Item> moved;
+    moved.push_back(std::move(lit));  // a move does not look at the item
+    EXPECT_EQ(raisedBy([&] { Item::array(std::move(moved)); }).code, kErrorNotLoaded);
   }
   EXPECT_EQ(raisedBy([&] { increment(number); }).code, kErrorNotLoaded);
   EXPECT_FALSE(exactlyEqual(number, num(5)));

@@ -169,6 +169,22 @@ extern "C" void rtNewArray(Item* result, int count, const Item* elements) {
   });
 }
 
+extern "C" void rtNewArrayTaking(Item* result, int count, Item* elements) {
+  atBoundary([&] {
+    std::vector<Item> taken;
+    taken.reserve(size_t(std::max(count, 0)));
+    for (int i = 0; i < count && elements; ++i) {
+      // A literal not yet loaded is copied, so that it fails as a copy does.
+      if (elements[i].hasOps()) {
+        taken.push_back(std::move(elements[i]));
+      } else {
+        taken.push_back(elements[i]);
+      }
+    }
+    *result = ItemAccess::array(std::move(taken));
+  });
+}
+
 extern "C" int rtArrayLength(const Item* array) {
   return array->isArray() ? int(array->arrayData()->elements.size()) : 0;
 }

@@ -463,7 +463,8 @@ const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
 
 // The slot of an instance's own member that the code running now may read
 // or assign without a check failing, or null.
-const MemberSlot* plainInstanceMember(const Item& object, const Name& member, bool privileged) {
+inline const MemberSlot* plainInstanceMember(const Item& object, const Name& member,
+                                              bool privileged) {
   if (!object.isObject() || !object.hasOps()) return nullptr;
   const Object* o = object.object();
   const MemberSlot* found = lookUpMember(o->cls, member);
@@ -533,6 +534,11 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
 extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
   atBoundary([&] {
     bool privileged = takePrivilege();
+    // The common case first: an instance's own member, assigned in place.
+    if (const MemberSlot* slot = plainInstanceMember(*object, *member, privileged)) {
+      object->object()->members()[slot->slot] = *value;
+      return;
+    }
     if (!object->isObject()) {
       raiseError(kErrorNoMember,
                  std::string("member ") + member->text() + " of " + describeReceiver(*object),

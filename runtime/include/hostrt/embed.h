@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,17 +23,31 @@
 #include "hostrt/functions.h"
 #include "hostrt/hostrt.h"
 #include "hostrt/item.h"
+#include "hostrt/object.h"
 
 namespace hostrt::embed {
 
 namespace detail {
-// The receiver followed by the arguments, laid out for the C interface.
-inline std::vector<Item> withReceiver(const Item& receiver, std::initializer_list<Item> args) {
-  std::vector<Item> argv;
-  argv.reserve(args.size() + 1);
-  argv.push_back(receiver);
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
+// Calls send(result, argc, argv) with the receiver followed by the arguments,
+// laid out for the C interface, and turns an unwind into RuntimeError.
+template <class Send>
+Item sendWith(const Item& receiver, std::initializer_list<Item> args, Send send) {
+  constexpr size_t kSmall = 8;
+  Item result;
+  if (args.size() < kSmall) {
+    BorrowedItems<kSmall> argv;
+    argv.push(receiver);
+    for (const Item& a : args) argv.push(a);
+    send(&result, argv.size(), argv.data());
+  } else {
+    std::vector<Item> argv;
+    argv.reserve(args.size() + 1);
+    argv.push_back(receiver);
+    argv.insert(argv.end(), args.begin(), args.end());
+    send(&result, int(argv.size()), argv.data());
+  }
+  checkUnwind();
+  return result;
 }
 // The text of a string item that the runtime handed back.
 inline std::string text(const Item& item) { return std::string(item.str()); }
@@ -40,11 +55,10 @@ inline std::string text(const Item& item) { return std::string(item.str()); }
 // application's or the inspection's), and turns an unwind into RuntimeError.
 inline Item send(void (*sender)(RtItem*, const char*, int, const RtItem*), const Item& receiver,
                  std::string_view message, std::initializer_list<Item> args) {
-  std::vector<Item> argv = withReceiver(receiver, args);
-  Item result;
-  sender(&result, std::string(message).c_str(), int(argv.size()), argv.data());
-  checkUnwind();
-  return result;
+  std::string name(message);
+  return sendWith(receiver, args, [&](Item* result, int argc, const Item* argv) {
+    sender(result, name.c_str(), argc, argv);
+  });
 }
 inline Item getMember(void (*getter)(RtItem*, const RtItem*, const char*), const Item& object,
                       std::string_view member) {
@@ -67,6 +81,21 @@ inline bool load(int (*loader)(const char*, RtItem*), const std::string& path, s
   return loaded;
 }
 }  // namespace detail
+
+// A member or message name that is used over and over (a member set on every
+// position of an order): interned on first use, so that later uses skip
+// folding and looking up its text. Copies the text; cheap to move.
+class Name {
+ public:
+  explicit Name(std::string_view text)
+      : text_(std::make_unique<const std::string>(text)), name_(text_->c_str()) {}
+  const std::string& text() const { return *text_; }
+  const hostrt::Name& name() const { return name_; }
+
+ private:
+  std::unique_ptr<const std::string> text_;  // the bytes name_ points into, fixed across moves
+  hostrt::Name name_;                        // the text and its symbol once interned
+};
 
 // Loads a library for the life of the process. A plug-in needs nothing more:
 // it registers its classes with the runtime as it is loaded. False, with the
@@ -96,15 +125,32 @@ inline Item send(const Item& receiver, std::string_view message,
                  std::initializer_list<Item> args = {}) {
   return detail::send(rtSendNamed, receiver, message, args);
 }
-// Creates an instance of a class object and runs its init with the arguments.
-inline Item newInstance(const Item& classObject, std::initializer_list<Item> args = {}) {
-  return send(classObject, "New", args);
-}
 inline Item getMember(const Item& object, std::string_view member) {
   return detail::getMember(rtGetMemberNamed, object, member);
 }
 inline void setMember(const Item& object, std::string_view member, const Item& value) {
   detail::setMember(rtSetMemberNamed, object, member, value);
+}
+// The same three with a Name: what the by-text forms do, without the lookup.
+inline Item send(const Item& receiver, const Name& message, std::initializer_list<Item> args = {}) {
+  return detail::sendWith(receiver, args, [&](Item* result, int argc, const Item* argv) {
+    rtSend(result, &message.name(), argc, argv);
+  });
+}
+inline Item getMember(const Item& object, const Name& member) {
+  Item result;
+  rtGetMember(&result, &object, &member.name());
+  checkUnwind();
+  return result;
+}
+inline void setMember(const Item& object, const Name& member, const Item& value) {
+  rtSetMember(&object, &member.name(), &value);
+  checkUnwind();
+}
+// Creates an instance of a class object and runs its init with the arguments.
+inline Item newInstance(const Item& classObject, std::initializer_list<Item> args = {}) {
+  static const Name kNew("New");
+  return send(classObject, kNew, args);
 }
 // The public members a class declares, in declaration order: "a,b,c".
 inline std::string memberNames(const Item& classObject) {

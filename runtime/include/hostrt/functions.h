@@ -65,10 +65,11 @@ class Call {
 
   template <class... Args>
   Item operator()(const Args&... args) const {
-    const Item argv[sizeof...(Args) > 0 ? sizeof...(Args) : 1] = {args...};
+    BorrowedItems<sizeof...(Args)> argv;
+    (argv.push(args), ...);
     rtNoteLine(line_);
     Item result;
-    fn_(&result, int(sizeof...(Args)), argv);
+    fn_(&result, argv.size(), argv.data());
     checkUnwind();
     return result;
   }

@@ -169,6 +169,8 @@ HOSTRT_API const char* rtStringBytes(const RtItem* item, size_t* len);
 HOSTRT_API void rtAppendBytes(RtItem* target, const char* bytes, size_t len);
 /* A new array holding copies of the count items. */
 HOSTRT_API void rtNewArray(RtItem* result, int count, const RtItem* elements);
+/* As rtNewArray, but takes the count items over and leaves each of them nil. */
+HOSTRT_API void rtNewArrayTaking(RtItem* result, int count, RtItem* elements);
 HOSTRT_API int rtArrayLength(const RtItem* array);
 /* Element i (1-based) without a bound check error: nil when out of range. */
 HOSTRT_API void rtArrayAt(RtItem* result, const RtItem* array, int index);

@@ -124,11 +124,10 @@ inline Item send(const Item& receiver, const Name& message,
                  std::initializer_list<Item> args = {}, Where where = Where::current()) {
   constexpr size_t kSmall = 8;
   if (args.size() + 1 <= kSmall) {
-    Item argv[kSmall];
-    argv[0] = receiver;
-    size_t i = 1;
-    for (const Item& a : args) argv[i++] = a;
-    return send(message, int(args.size() + 1), argv, where);
+    BorrowedItems<kSmall> argv;
+    argv.push(receiver);
+    for (const Item& a : args) argv.push(a);
+    return send(message, argv.size(), argv.data(), where);
   }
   std::vector<Item> argv;
   argv.push_back(receiver);
