@@ -33,9 +33,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
-#include <new>
 #include <utility>
 #include <vector>
 
