@@ -165,7 +165,7 @@ class OrderReader : public JsonHandler {
     const RecordClass* cls = nullptr;  // kRecord
     Item instance;                     // kRecord: the record being filled
     int member = -1;                   // kRecord: the member the last key names, or -1
-    std::vector<Item> elements;        // kPositions, kArray
+    Item elements;                     // kPositions, kArray: the runtime array being filled
     int nesting = 0;                   // kArray: arrays around it in the same value
   };
 
@@ -300,7 +300,7 @@ bool OrderReader::value(const Value& v) {
       break;
     case Role::kArray: {
       Item element;
-      if (item(v, top.section, &element)) top.elements.push_back(std::move(element));
+      if (item(v, top.section, &element)) top.elements.appendElement(std::move(element));
       break;
     }
     case Role::kRecord: memberValue(top, v); break;
@@ -328,11 +328,11 @@ bool OrderReader::end() {
       made = done.instance;
       break;
     case Role::kPositions:
-      positionCount_ = done.elements.size();
+      positionCount_ = size_t(rtArrayLength(&done.elements));
       positionsGiven_ = true;
-      made = Item::array(std::move(done.elements));
+      made = std::move(done.elements);
       break;
-    case Role::kArray: made = Item::array(std::move(done.elements)); break;
+    case Role::kArray: made = std::move(done.elements); break;
     default: return true;
   }
   deliver(stack_.back(), std::move(made));
@@ -348,6 +348,7 @@ void OrderReader::push(Role role, Section section, const RecordClass* cls, int n
   f.cls = cls;
   f.nesting = nesting;
   if (cls) f.instance = embed::newInstance(cls->object);
+  if (role == Role::kPositions || role == Role::kArray) f.elements = Item::array({});
 }
 
 // Decides what the object or array that begins becomes; what is not built
@@ -442,7 +443,7 @@ void OrderReader::memberValue(Frame& record, const Value& v) {
 
 // A complete record or array goes to the container around it.
 void OrderReader::deliver(Frame& parent, Item&& made) {
-  if (parent.role != Role::kRecord) return parent.elements.push_back(std::move(made));
+  if (parent.role != Role::kRecord) return parent.elements.appendElement(std::move(made));
   if (parent.cls == &order_ && parent.member == linesMember_) {
     linesValue_ = Json::array();
     linesPath_ = path(kOrder);

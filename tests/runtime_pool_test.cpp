@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -58,6 +59,25 @@ TEST(PoolBlocks, OfEverySizeAreAlignedWholeAndApartAcrossChunksAndReuse) {
     ASSERT_TRUE(intact(b)) << "a block of " << b.size << " bytes was overwritten";
   }
   for (const Block& b : blocks) poolFree(b.bytes, b.size);
+}
+
+TEST(PoolBlocks, ResizingKeepsTheBytesWithinAndAcrossPooledHeapAndMappedSizes) {
+  // Steps up and down through the three kinds of block and inside each.
+  const size_t kSteps[] = {16,          40,          kPoolMaxBlock, kPoolMaxBlock + 1,
+                           64 << 10,    kMappedBlock - 1, kMappedBlock, kMappedBlock + 1,
+                           3 * kMappedBlock, kMappedBlock + 1, 5000, 1000, 17, 0x100000, 24};
+  size_t size = 8;
+  auto* bytes = static_cast<unsigned char*>(blockAllocate(size));
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+  for (size_t next : kSteps) {
+    bytes = static_cast<unsigned char*>(blockResize(bytes, size, next));
+    for (size_t i = 0; i < std::min(size, next); ++i) {
+      ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7)) << size << " -> " << next << " at " << i;
+    }
+    for (size_t i = size; i < next; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+    size = next;
+  }
+  blockFree(bytes, size);
 }
 
 TEST(PoolThreads, FourThreadsAllocateAndFreeOneSizeClassTogether) {

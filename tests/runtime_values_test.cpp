@@ -38,7 +38,7 @@ TEST(ItemCopy, StringsShareUntilOneSideAppends) {
 TEST(ItemCopy, ArraysAreSharedByReference) {
   Item a = Item::array({num(1)});
   Item b = a;
-  b.arrayData()->elements.push_back(num(2));
+  b.appendElement(num(2));
   EXPECT_EQ(a.arrayData()->elements.size(), 2u);
   EXPECT_TRUE(exactlyEqual(a, b));
   EXPECT_FALSE(exactlyEqual(a, Item::array({num(1), num(2)})));
@@ -53,8 +53,27 @@ TEST(ItemCopy, MovedFromItemIsNil) {
   std::vector<Item> elements{str(kLong), Item::array({num(1)})};
   Item taken = Item::array(std::move(elements));
   EXPECT_TRUE(elements.empty());  // NOLINT(bugprone-use-after-move)
-  EXPECT_EQ(taken.arrayData()->elements.at(0).str(), kLong);
-  EXPECT_TRUE(taken.arrayData()->elements.at(1).isArray());
+  ASSERT_EQ(taken.arrayData()->elements.size(), 2u);
+  EXPECT_EQ(taken.arrayData()->elements[0].str(), kLong);
+  EXPECT_TRUE(taken.arrayData()->elements[1].isArray());
+}
+
+TEST(ItemArray, AppendingTakesEachElementOverAndKeepsAllAsTheArrayGrows) {
+  Item array = Item::array({});
+  constexpr int kCount = 300000;  // past the size from which the elements' block is mapped
+  for (int i = 0; i < kCount; ++i) {
+    Item element = i % 1000 ? num(i) : str(kLong + std::to_string(i));
+    array.appendElement(std::move(element));
+    ASSERT_TRUE(element.isNil());  // NOLINT(bugprone-use-after-move)
+  }
+  const auto& elements = array.arrayData()->elements;
+  ASSERT_EQ(elements.size(), size_t(kCount));
+  for (int i = 0; i < kCount; i += 1000) {
+    EXPECT_EQ(elements[size_t(i)].str(), kLong + std::to_string(i));
+    EXPECT_EQ(elements[size_t(i) + 1].asInteger(), i + 1);
+  }
+  Item number = num(1);
+  EXPECT_EQ(raisedBy([&] { number.appendElement(num(2)); }).code, kErrorArgument);
 }
 
 TEST(ItemString, InlineAndHeapStringsAreOneKindToCallers) {

@@ -11,6 +11,7 @@
 #include "hostrt/error.h"
 #include "item_storage.h"
 #include "object_internal.h"
+#include "pool.h"
 
 namespace hostrt {
 
@@ -31,7 +32,7 @@ void retainArray(const Item* item) {
 }
 void releaseArray(Item* item) {
   ArrayData* a = item->arrayData();
-  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete a;
+  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) deleteArrayData(a);
 }
 void retainObject(const Item* item) { retainObjectStorage(item->object()); }
 void releaseObject(Item* item) { releaseObjectStorage(item->object()); }
@@ -65,8 +66,7 @@ size_t bufferSize(size_t length, size_t spare) {
 
 StringBuffer* newStringBuffer(size_t length, size_t room) {
   uint32_t spare = uint32_t(std::min<size_t>(room, UINT32_MAX));
-  void* memory = std::malloc(bufferSize(length, spare));
-  if (!memory) throw std::bad_alloc();
+  void* memory = blockAllocate(bufferSize(length, spare));
   auto* buffer = new (memory) StringBuffer;
   buffer->length = length;
   buffer->spare = spare;
@@ -75,8 +75,9 @@ StringBuffer* newStringBuffer(size_t length, size_t room) {
 }
 
 void deleteStringBuffer(StringBuffer* buffer) {
+  const size_t size = bufferSize(buffer->length, buffer->spare);
   buffer->~StringBuffer();
-  std::free(static_cast<void*>(buffer));
+  blockFree(buffer, size);
 }
 
 StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
@@ -89,8 +90,8 @@ StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
     bool inside = at < length;
     if (count > SIZE_MAX / 2 - length) throw std::bad_alloc();
     uint32_t spare = uint32_t(std::min<size_t>(std::max<size_t>(length + count, 32), UINT32_MAX));
-    void* memory = std::realloc(static_cast<void*>(buffer), bufferSize(length + count, spare));
-    if (!memory) throw std::bad_alloc();
+    void* memory =
+        blockResize(buffer, bufferSize(length, buffer->spare), bufferSize(length + count, spare));
     buffer = static_cast<StringBuffer*>(memory);
     buffer->spare = spare;
     if (inside) tail = {buffer->bytes() + at, count};
@@ -101,12 +102,31 @@ StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
   return buffer;
 }
 
+ItemArray::~ItemArray() {
+  for (size_t i = size_; i-- > 0;) items()[i].~Item();
+  blockFree(block_, capacity_ * sizeof(Item));
+}
+
+void ItemArray::reserve(size_t count) {
+  if (count <= capacity_) return;
+  if (count > SIZE_MAX / sizeof(Item)) throw std::bad_alloc();
+  block_ = block_ ? blockResize(block_, capacity_ * sizeof(Item), count * sizeof(Item))
+                  : blockAllocate(count * sizeof(Item));
+  capacity_ = count;
+}
+
+void ItemArray::push_back(Item&& item) {
+  if (size_ == capacity_) reserve(std::max<size_t>(4, capacity_ * 2));
+  new (&items()[size_]) Item(std::move(item));
+  ++size_;
+}
+
 Item ItemAccess::array(std::vector<Item>&& elements) {
   Item item;
-  auto* data = new ArrayData;
-  data->elements = std::move(elements);
-  item.u_.word.kind = Kind::Array;
-  item.u_.word.value.array = data;
+  ItemAccess::setArray(item, newArrayData());
+  ItemArray& taken = item.arrayData()->elements;
+  taken.reserve(elements.size());
+  for (Item& e : elements) taken.push_back(std::move(e));
   return item;
 }
 
@@ -163,25 +183,52 @@ extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
 
 extern "C" void rtNewArray(Item* result, int count, const Item* elements) {
   atBoundary([&] {
-    std::vector<Item> copies;
-    if (count > 0 && elements) copies.assign(elements, elements + count);
-    *result = ItemAccess::array(std::move(copies));
+    Item array;
+    ItemAccess::setArray(array, newArrayData());
+    ItemArray& copies = array.arrayData()->elements;
+    if (count > 0 && elements) {
+      copies.reserve(size_t(count));
+      for (int i = 0; i < count; ++i) copies.push_back(elements[i]);
+    }
+    *result = std::move(array);
   });
 }
 
+namespace {
+
+// Appends the element, leaving it nil. A literal not yet loaded is copied,
+// so that it fails as a copy does.
+void appendTaking(ItemArray& elements, Item& element) {
+  if (element.hasOps()) {
+    elements.push_back(std::move(element));
+  } else {
+    elements.push_back(element);
+  }
+}
+
+}  // namespace
+
 extern "C" void rtNewArrayTaking(Item* result, int count, Item* elements) {
   atBoundary([&] {
-    std::vector<Item> taken;
-    taken.reserve(size_t(std::max(count, 0)));
-    for (int i = 0; i < count && elements; ++i) {
-      // A literal not yet loaded is copied, so that it fails as a copy does.
-      if (elements[i].hasOps()) {
-        taken.push_back(std::move(elements[i]));
-      } else {
-        taken.push_back(elements[i]);
-      }
+    Item array;
+    ItemAccess::setArray(array, newArrayData());
+    ItemArray& taken = array.arrayData()->elements;
+    if (count > 0 && elements) {
+      taken.reserve(size_t(count));
+      for (int i = 0; i < count; ++i) appendTaking(taken, elements[i]);
     }
-    *result = ItemAccess::array(std::move(taken));
+    *result = std::move(array);
+  });
+}
+
+extern "C" void rtArrayAppendTaking(Item* array, Item* element) {
+  atBoundary([&] {
+    if (!array->isArray() || !array->hasOps()) {
+      raiseError(kErrorArgument, std::string("the target is a ") + array->kindName() + ", not an array",
+                 "array append", {*array});
+      return;
+    }
+    appendTaking(array->arrayData()->elements, *element);
   });
 }
 
@@ -199,6 +246,11 @@ extern "C" void rtArrayAt(Item* result, const Item* array, int index) {
   });
 }
 
-ArrayData* newArrayData() { return new ArrayData; }
+ArrayData* newArrayData() { return new (poolAllocate(sizeof(ArrayData))) ArrayData; }
+
+void deleteArrayData(ArrayData* data) {
+  data->~ArrayData();
+  poolFree(data, sizeof(ArrayData));
+}
 
 }  // namespace hostrt

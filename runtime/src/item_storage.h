@@ -41,14 +41,47 @@ void deleteStringBuffer(StringBuffer* buffer);
 // item shares. Returns the buffer, which has moved when it had to grow.
 StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail);
 
+// The elements of an array, in one block that grows geometrically through
+// blockResize: once large, its pages move instead of its bytes. Items are
+// relocated bytewise, which they allow: an item's value never points into
+// the item itself.
+//
+// Thread safety: none; as an array's elements are.
+class ItemArray {
+ public:
+  ItemArray() = default;
+  ItemArray(const ItemArray&) = delete;
+  ItemArray& operator=(const ItemArray&) = delete;
+  ~ItemArray();
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  Item& operator[](size_t i) { return items()[i]; }
+  const Item& operator[](size_t i) const { return items()[i]; }
+  Item* begin() { return items(); }
+  Item* end() { return items() + size_; }
+
+  void reserve(size_t count);
+  // Copies first, so that an element of this array may be appended.
+  void push_back(const Item& item) { push_back(Item(item)); }
+  void push_back(Item&& item);
+
+ private:
+  Item* items() const { return static_cast<Item*>(block_); }
+  void* block_ = nullptr;  // capacity_ item places, the first size_ in use
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 // Storage of an array; arrays are shared by reference, never copied implicitly.
 struct ArrayData {
   std::atomic<int32_t> refs{1};  // number of items sharing this array
-  std::vector<Item> elements;    // element 1 is elements[0]
+  ItemArray elements;            // element 1 is elements[0]
 };
 
-// A new array with no elements and one reference.
+// A new array with no elements and one reference, and its end.
 ArrayData* newArrayData();
+void deleteArrayData(ArrayData* data);
 
 // The runtime's ways into an item beyond its public interface. The setters
 // let the fast paths of functions and operations write a result into the

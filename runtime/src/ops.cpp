@@ -161,7 +161,7 @@ bool truthOf(const Item& a) {
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
   if (!array.isArray() || !index.isNumber()) return wrongKinds("[]", {array, index});
-  const std::vector<Item>& elements = array.arrayData()->elements;
+  const ItemArray& elements = array.arrayData()->elements;
   double position = index.asNumber();
   if (position < 1 || position > double(elements.size()) || position != std::floor(position)) {
     return raiseError(kErrorBound, "array index out of bounds", "[]", {array, index});
@@ -172,7 +172,7 @@ bool truthOf(const Item& a) {
 Item elementOf(const Item& array, const Item& index) {
   // The common case, an integer index within the array, before the checks.
   if (array.isArray() && array.hasOps() && index.isInteger() && index.hasOps()) {
-    const std::vector<Item>& elements = array.arrayData()->elements;
+    const ItemArray& elements = array.arrayData()->elements;
     int64_t at = index.asInteger();
     if (at >= 1 && uint64_t(at) <= elements.size()) return elements[size_t(at) - 1];
   }

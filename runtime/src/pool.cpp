@@ -3,6 +3,8 @@
 
 #include "pool.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__has_feature)
@@ -20,6 +22,18 @@ namespace hostrt {
 
 void* poolAllocate(size_t size) { return ::operator new(size); }
 void poolFree(void* block, size_t) noexcept { ::operator delete(block); }
+
+void* blockAllocate(size_t size) {
+  void* block = std::malloc(size);
+  if (!block) throw std::bad_alloc();
+  return block;
+}
+void* blockResize(void* block, size_t, size_t newSize) {
+  void* grown = std::realloc(block, newSize);
+  if (!grown) throw std::bad_alloc();
+  return grown;
+}
+void blockFree(void* block, size_t) noexcept { std::free(block); }
 
 }  // namespace hostrt
 
@@ -137,6 +151,77 @@ void poolFree(void* block, size_t size) noexcept {
   SizeClass& c = classes[classIndex(size)];
   std::lock_guard<std::mutex> lock(c.mutex);
   c.freeList = new (block) FreeBlock{c.freeList};
+}
+
+// ------------------------------------------------------------ growing blocks
+
+namespace {
+
+enum class Tier { kPool, kHeap, kMapped };
+
+Tier tierOf(size_t size) {
+  return size <= kPoolMaxBlock ? Tier::kPool : size < kMappedBlock ? Tier::kHeap : Tier::kMapped;
+}
+
+// A mapped block takes whole huge pages.
+size_t mappedBytes(size_t size) { return (size + kChunkBytes - 1) & ~(kChunkBytes - 1); }
+
+void adviseHuge([[maybe_unused]] void* block, [[maybe_unused]] size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  madvise(block, bytes, MADV_HUGEPAGE);  // a hint: without it, 4 KiB pages
+#endif
+}
+
+}  // namespace
+
+void* blockAllocate(size_t size) {
+  switch (tierOf(size)) {
+    case Tier::kPool: return poolAllocate(size);
+    case Tier::kHeap: {
+      void* block = std::malloc(size);
+      if (!block) throw std::bad_alloc();
+      return block;
+    }
+    case Tier::kMapped: break;
+  }
+  const size_t bytes = mappedBytes(size);
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) throw std::bad_alloc();
+  adviseHuge(block, bytes);
+  return block;
+}
+
+void* blockResize(void* block, size_t oldSize, size_t newSize) {
+  const Tier tier = tierOf(newSize);
+  if (tierOf(oldSize) == tier) {
+    if (tier == Tier::kPool && classIndex(oldSize) == classIndex(newSize)) return block;
+    if (tier == Tier::kHeap) {
+      void* grown = std::realloc(block, newSize);
+      if (!grown) throw std::bad_alloc();
+      return grown;
+    }
+    if (tier == Tier::kMapped) {
+      const size_t from = mappedBytes(oldSize), to = mappedBytes(newSize);
+      if (from == to) return block;
+      void* moved = mremap(block, from, to, MREMAP_MAYMOVE);
+      if (moved == MAP_FAILED) throw std::bad_alloc();
+      adviseHuge(moved, to);
+      return moved;
+    }
+  }
+  void* moved = blockAllocate(newSize);
+  std::memcpy(moved, block, oldSize < newSize ? oldSize : newSize);
+  blockFree(block, oldSize);
+  return moved;
+}
+
+void blockFree(void* block, size_t size) noexcept {
+  if (!block) return;
+  switch (tierOf(size)) {
+    case Tier::kPool: return poolFree(block, size);
+    case Tier::kHeap: return std::free(block);
+    case Tier::kMapped: munmap(block, mappedBytes(size));
+  }
 }
 
 }  // namespace hostrt

@@ -171,6 +171,9 @@ HOSTRT_API void rtAppendBytes(RtItem* target, const char* bytes, size_t len);
 HOSTRT_API void rtNewArray(RtItem* result, int count, const RtItem* elements);
 /* As rtNewArray, but takes the count items over and leaves each of them nil. */
 HOSTRT_API void rtNewArrayTaking(RtItem* result, int count, RtItem* elements);
+/* Appends the element to the array in place, amortised constant time, and
+   leaves the element nil; an error when the target is not an array. */
+HOSTRT_API void rtArrayAppendTaking(RtItem* array, RtItem* element);
 HOSTRT_API int rtArrayLength(const RtItem* array);
 /* Element i (1-based) without a bound check error: nil when out of range. */
 HOSTRT_API void rtArrayAt(RtItem* result, const RtItem* array, int index);

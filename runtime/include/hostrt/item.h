@@ -198,6 +198,13 @@ class Item {
     checkUnwind();
   }
 
+  // Appends the element to this array in place (amortised constant time),
+  // taking it over. The item must be an array.
+  void appendElement(Item&& element) {
+    rtArrayAppendTaking(this, &element);
+    checkUnwind();
+  }
+
   // Gives a literal item the operation table of its kind (see rtInitLiteral).
   void initLiteral() { u_.word.meta |= kLoaded; }
 
