@@ -66,18 +66,20 @@ TEST(PoolBlocks, ResizingKeepsTheBytesWithinAndAcrossPooledHeapAndMappedSizes) {
   const size_t kSteps[] = {16,          40,          kPoolMaxBlock, kPoolMaxBlock + 1,
                            64 << 10,    kMappedBlock - 1, kMappedBlock, kMappedBlock + 1,
                            3 * kMappedBlock, kMappedBlock + 1, 5000, 1000, 17, 0x100000, 24};
-  size_t size = 8;
-  auto* bytes = static_cast<unsigned char*>(blockAllocate(size));
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-  for (size_t next : kSteps) {
-    bytes = static_cast<unsigned char*>(blockResize(bytes, size, next));
-    for (size_t i = 0; i < std::min(size, next); ++i) {
-      ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7)) << size << " -> " << next << " at " << i;
+  for (SmallBlocks small : {SmallBlocks::kPooled, SmallBlocks::kMalloc}) {
+    size_t size = 8;
+    auto* bytes = static_cast<unsigned char*>(blockAllocate(size, small));
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+    for (size_t next : kSteps) {
+      bytes = static_cast<unsigned char*>(blockResize(bytes, size, next, small));
+      for (size_t i = 0; i < std::min(size, next); ++i) {
+        ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7)) << size << " -> " << next;
+      }
+      for (size_t i = size; i < next; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+      size = next;
     }
-    for (size_t i = size; i < next; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-    size = next;
+    blockFree(bytes, size, small);
   }
-  blockFree(bytes, size);
 }
 
 TEST(PoolThreads, FourThreadsAllocateAndFreeOneSizeClassTogether) {

@@ -66,7 +66,7 @@ size_t bufferSize(size_t length, size_t spare) {
 
 StringBuffer* newStringBuffer(size_t length, size_t room) {
   uint32_t spare = uint32_t(std::min<size_t>(room, UINT32_MAX));
-  void* memory = blockAllocate(bufferSize(length, spare));
+  void* memory = blockAllocate(bufferSize(length, spare), SmallBlocks::kPooled);
   auto* buffer = new (memory) StringBuffer;
   buffer->length = length;
   buffer->spare = spare;
@@ -77,7 +77,7 @@ StringBuffer* newStringBuffer(size_t length, size_t room) {
 void deleteStringBuffer(StringBuffer* buffer) {
   const size_t size = bufferSize(buffer->length, buffer->spare);
   buffer->~StringBuffer();
-  blockFree(buffer, size);
+  blockFree(buffer, size, SmallBlocks::kPooled);
 }
 
 StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
@@ -91,7 +91,8 @@ StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
     if (count > SIZE_MAX / 2 - length) throw std::bad_alloc();
     uint32_t spare = uint32_t(std::min<size_t>(std::max<size_t>(length + count, 32), UINT32_MAX));
     void* memory =
-        blockResize(buffer, bufferSize(length, buffer->spare), bufferSize(length + count, spare));
+        blockResize(buffer, bufferSize(length, buffer->spare), bufferSize(length + count, spare),
+                    SmallBlocks::kPooled);
     buffer = static_cast<StringBuffer*>(memory);
     buffer->spare = spare;
     if (inside) tail = {buffer->bytes() + at, count};
@@ -104,21 +105,16 @@ StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
 
 ItemArray::~ItemArray() {
   for (size_t i = size_; i-- > 0;) items()[i].~Item();
-  blockFree(block_, capacity_ * sizeof(Item));
+  blockFree(block_, capacity_ * sizeof(Item), SmallBlocks::kMalloc);
 }
 
 void ItemArray::reserve(size_t count) {
   if (count <= capacity_) return;
   if (count > SIZE_MAX / sizeof(Item)) throw std::bad_alloc();
-  block_ = block_ ? blockResize(block_, capacity_ * sizeof(Item), count * sizeof(Item))
-                  : blockAllocate(count * sizeof(Item));
+  block_ = block_ ? blockResize(block_, capacity_ * sizeof(Item), count * sizeof(Item),
+                                SmallBlocks::kMalloc)
+                  : blockAllocate(count * sizeof(Item), SmallBlocks::kMalloc);
   capacity_ = count;
-}
-
-void ItemArray::push_back(Item&& item) {
-  if (size_ == capacity_) reserve(std::max<size_t>(4, capacity_ * 2));
-  new (&items()[size_]) Item(std::move(item));
-  ++size_;
 }
 
 Item ItemAccess::array(std::vector<Item>&& elements) {
@@ -246,11 +242,8 @@ extern "C" void rtArrayAt(Item* result, const Item* array, int index) {
   });
 }
 
-ArrayData* newArrayData() { return new (poolAllocate(sizeof(ArrayData))) ArrayData; }
+ArrayData* newArrayData() { return new ArrayData; }
 
-void deleteArrayData(ArrayData* data) {
-  data->~ArrayData();
-  poolFree(data, sizeof(ArrayData));
-}
+void deleteArrayData(ArrayData* data) { delete data; }
 
 }  // namespace hostrt

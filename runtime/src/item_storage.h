@@ -64,7 +64,11 @@ class ItemArray {
   void reserve(size_t count);
   // Copies first, so that an element of this array may be appended.
   void push_back(const Item& item) { push_back(Item(item)); }
-  void push_back(Item&& item);
+  void push_back(Item&& item) {
+    if (size_ == capacity_) reserve(capacity_ < 4 ? 4 : capacity_ * 2);
+    new (&items()[size_]) Item(std::move(item));
+    ++size_;
+  }
 
  private:
   Item* items() const { return static_cast<Item*>(block_); }

@@ -23,17 +23,17 @@ namespace hostrt {
 void* poolAllocate(size_t size) { return ::operator new(size); }
 void poolFree(void* block, size_t) noexcept { ::operator delete(block); }
 
-void* blockAllocate(size_t size) {
+void* blockAllocate(size_t size, SmallBlocks) {
   void* block = std::malloc(size);
   if (!block) throw std::bad_alloc();
   return block;
 }
-void* blockResize(void* block, size_t, size_t newSize) {
+void* blockResize(void* block, size_t, size_t newSize, SmallBlocks) {
   void* grown = std::realloc(block, newSize);
   if (!grown) throw std::bad_alloc();
   return grown;
 }
-void blockFree(void* block, size_t) noexcept { std::free(block); }
+void blockFree(void* block, size_t, SmallBlocks) noexcept { std::free(block); }
 
 }  // namespace hostrt
 
@@ -159,8 +159,9 @@ namespace {
 
 enum class Tier { kPool, kHeap, kMapped };
 
-Tier tierOf(size_t size) {
-  return size <= kPoolMaxBlock ? Tier::kPool : size < kMappedBlock ? Tier::kHeap : Tier::kMapped;
+Tier tierOf(size_t size, SmallBlocks small) {
+  if (size >= kMappedBlock) return Tier::kMapped;
+  return size <= kPoolMaxBlock && small == SmallBlocks::kPooled ? Tier::kPool : Tier::kHeap;
 }
 
 // A mapped block takes whole huge pages.
@@ -174,8 +175,8 @@ void adviseHuge([[maybe_unused]] void* block, [[maybe_unused]] size_t bytes) {
 
 }  // namespace
 
-void* blockAllocate(size_t size) {
-  switch (tierOf(size)) {
+void* blockAllocate(size_t size, SmallBlocks small) {
+  switch (tierOf(size, small)) {
     case Tier::kPool: return poolAllocate(size);
     case Tier::kHeap: {
       void* block = std::malloc(size);
@@ -191,9 +192,9 @@ void* blockAllocate(size_t size) {
   return block;
 }
 
-void* blockResize(void* block, size_t oldSize, size_t newSize) {
-  const Tier tier = tierOf(newSize);
-  if (tierOf(oldSize) == tier) {
+void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small) {
+  const Tier tier = tierOf(newSize, small);
+  if (tierOf(oldSize, small) == tier) {
     if (tier == Tier::kPool && classIndex(oldSize) == classIndex(newSize)) return block;
     if (tier == Tier::kHeap) {
       void* grown = std::realloc(block, newSize);
@@ -209,15 +210,15 @@ void* blockResize(void* block, size_t oldSize, size_t newSize) {
       return moved;
     }
   }
-  void* moved = blockAllocate(newSize);
+  void* moved = blockAllocate(newSize, small);
   std::memcpy(moved, block, oldSize < newSize ? oldSize : newSize);
-  blockFree(block, oldSize);
+  blockFree(block, oldSize, small);
   return moved;
 }
 
-void blockFree(void* block, size_t size) noexcept {
+void blockFree(void* block, size_t size, SmallBlocks small) noexcept {
   if (!block) return;
-  switch (tierOf(size)) {
+  switch (tierOf(size, small)) {
     case Tier::kPool: return poolFree(block, size);
     case Tier::kHeap: return std::free(block);
     case Tier::kMapped: munmap(block, mappedBytes(size));

@@ -38,20 +38,25 @@ void* poolAllocate(size_t size);
 // Frees a block that poolAllocate(size) returned; `size` must be the same.
 void poolFree(void* block, size_t size) noexcept;
 
-// Blocks that may grow, such as a string's buffer: small ones from the pool,
-// large ones (kMappedBlock and more) mapped on their own with a request for
-// huge pages and grown by moving their pages rather than their bytes, the
-// rest from malloc. The size decides where a block lives, so every call
-// passes the size the block was made with. On Windows and under
-// AddressSanitizer these are malloc, realloc and free.
+// Blocks that may grow, such as a string's buffer or an array's elements.
+// Large ones (kMappedBlock and more) are mapped on their own with a request
+// for huge pages and grow by moving their pages rather than their bytes.
+// Small ones come from the pool when they come by the million and live long
+// (the strings of an order's records), from malloc when they are made and
+// dropped in passing (the array a call builds for itself), since malloc's
+// per-thread cache takes no lock. The size and `small` decide where a block
+// lives, so every call passes the ones the block was made with. On Windows
+// and under AddressSanitizer all three are malloc, realloc and free.
 inline constexpr size_t kMappedBlock = size_t(2) << 20;
 
+enum class SmallBlocks { kPooled, kMalloc };
+
 // A block of at least `size` bytes; throws std::bad_alloc.
-void* blockAllocate(size_t size);
+void* blockAllocate(size_t size, SmallBlocks small);
 // The block holding its first min(oldSize, newSize) bytes at `newSize`, maybe
 // moved; as realloc, but throws std::bad_alloc and leaves the block as it was.
-void* blockResize(void* block, size_t oldSize, size_t newSize);
+void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small);
 // Frees a block made with `size` bytes.
-void blockFree(void* block, size_t size) noexcept;
+void blockFree(void* block, size_t size, SmallBlocks small) noexcept;
 
 }  // namespace hostrt
