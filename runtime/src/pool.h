@@ -8,7 +8,10 @@
 // a few huge pages instead of tens of thousands of 4 KiB pages, and each
 // page fault costs far more than the allocation itself. (The first chunk is
 // a small one of ordinary pages, so that a small process does not grow by a
-// huge page.) Larger sizes go to operator new.
+// huge page.) From the second huge chunk on, a thread of the pool's own maps
+// the next chunk and faults its page in ahead of need, so that the kernel's
+// zeroing of fresh pages runs beside the work instead of inside it. Larger
+// sizes go to operator new.
 //
 // Chunks stay mapped until the process ends and a freed block only ever
 // serves its own size class again, so the pool's memory is bounded by the
