@@ -167,7 +167,14 @@ class ChunkPrefetcher {
   bool started_ = false;           // the thread was started, or could not be
 };
 
+// Huge chunks mapped before the first is readied ahead: an order that needs
+// only a few does not pay for a thread and a chunk it would not use.
+constexpr size_t kChunksBeforeReadying = 2;
+
+// The next huge chunk; called with chunkMutex held.
 char* nextHugeChunk() {
+  static size_t mapped = 0;  // huge chunks handed out so far, under chunkMutex
+  if (mapped++ < kChunksBeforeReadying) return mapHugeChunk();
   static ChunkPrefetcher& prefetcher = *new ChunkPrefetcher;
   char* chunk = prefetcher.take();
   return chunk ? chunk : mapHugeChunk();
