@@ -117,15 +117,6 @@ void ItemArray::reserve(size_t count) {
   capacity_ = count;
 }
 
-Item ItemAccess::array(std::vector<Item>&& elements) {
-  Item item;
-  ItemAccess::setArray(item, newArrayData());
-  ItemArray& taken = item.arrayData()->elements;
-  taken.reserve(elements.size());
-  for (Item& e : elements) taken.push_back(std::move(e));
-  return item;
-}
-
 Item ItemAccess::object(Object* object) {
   retainObjectStorage(object);
   Item item;
@@ -177,20 +168,18 @@ extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
   });
 }
 
-extern "C" void rtNewArray(Item* result, int count, const Item* elements) {
-  atBoundary([&] {
-    Item array;
-    ItemAccess::setArray(array, newArrayData());
-    ItemArray& copies = array.arrayData()->elements;
-    if (count > 0 && elements) {
-      copies.reserve(size_t(count));
-      for (int i = 0; i < count; ++i) copies.push_back(elements[i]);
-    }
-    *result = std::move(array);
-  });
-}
-
 namespace {
+
+// A new array of `count` elements, each placed by put(elements, i).
+template <class Put>
+Item arrayOf(int count, Put put) {
+  Item array;
+  ItemAccess::setArray(array, newArrayData());
+  ItemArray& elements = array.arrayData()->elements;
+  elements.reserve(size_t(std::max(count, 0)));
+  for (int i = 0; i < count; ++i) put(elements, i);
+  return array;
+}
 
 // Appends the element, leaving it nil. A literal not yet loaded is copied,
 // so that it fails as a copy does.
@@ -204,23 +193,25 @@ void appendTaking(ItemArray& elements, Item& element) {
 
 }  // namespace
 
+extern "C" void rtNewArray(Item* result, int count, const Item* elements) {
+  atBoundary([&] {
+    *result = arrayOf(elements ? count : 0,
+                      [&](ItemArray& copies, int i) { copies.push_back(elements[i]); });
+  });
+}
+
 extern "C" void rtNewArrayTaking(Item* result, int count, Item* elements) {
   atBoundary([&] {
-    Item array;
-    ItemAccess::setArray(array, newArrayData());
-    ItemArray& taken = array.arrayData()->elements;
-    if (count > 0 && elements) {
-      taken.reserve(size_t(count));
-      for (int i = 0; i < count; ++i) appendTaking(taken, elements[i]);
-    }
-    *result = std::move(array);
+    *result = arrayOf(elements ? count : 0,
+                      [&](ItemArray& taken, int i) { appendTaking(taken, elements[i]); });
   });
 }
 
 extern "C" void rtArrayAppendTaking(Item* array, Item* element) {
   atBoundary([&] {
     if (!array->isArray() || !array->hasOps()) {
-      raiseError(kErrorArgument, std::string("the target is a ") + array->kindName() + ", not an array",
+      raiseError(kErrorArgument,
+                 std::string("the target is a ") + array->kindName() + ", not an array",
                  "array append", {*array});
       return;
     }

@@ -107,7 +107,6 @@ struct ItemAccess {
   // they are released only after it has run.
   template <class Fill>
   static void writeString(Item& item, size_t size, Fill&& fill);
-  static Item array(std::vector<Item>&& elements);
   // An object item; takes one more reference to the object.
   static Item object(Object* object);
   // The bytes of a string item (the caller has tested the kind).

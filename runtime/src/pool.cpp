@@ -40,6 +40,7 @@ void blockFree(void* block, size_t, SmallBlocks) noexcept { std::free(block); }
 
 #else
 
+#include <pthread.h>
 #include <sys/mman.h>
 
 #include <condition_variable>
@@ -140,6 +141,7 @@ class ChunkPrefetcher {
   }
   // Maps and populates a chunk whenever one is wanted and none is ready.
   void run() {
+    pthread_setname_np(pthread_self(), "hostrt-pool");  // how integrators see it in a debugger
     for (;;) {
       {
         std::unique_lock<std::mutex> lock(mutex_);
