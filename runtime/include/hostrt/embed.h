@@ -28,24 +28,12 @@
 namespace hostrt::embed {
 
 namespace detail {
-// Calls send(result, argc, argv) with the receiver followed by the arguments,
-// laid out for the C interface, and turns an unwind into RuntimeError.
+// Calls send(result, argc, argv) with the receiver followed by the arguments
+// (see withReceiver), and turns an unwind into RuntimeError.
 template <class Send>
 Item sendWith(const Item& receiver, std::initializer_list<Item> args, Send send) {
-  constexpr size_t kSmall = 8;
   Item result;
-  if (args.size() < kSmall) {
-    BorrowedItems<kSmall> argv;
-    argv.push(receiver);
-    for (const Item& a : args) argv.push(a);
-    send(&result, argv.size(), argv.data());
-  } else {
-    std::vector<Item> argv;
-    argv.reserve(args.size() + 1);
-    argv.push_back(receiver);
-    argv.insert(argv.end(), args.begin(), args.end());
-    send(&result, int(argv.size()), argv.data());
-  }
+  withReceiver(receiver, args, [&](int argc, const Item* argv) { send(&result, argc, argv); });
   checkUnwind();
   return result;
 }

@@ -109,6 +109,25 @@ class ClassLockGuard {
   ClassLockGuard& operator=(const ClassLockGuard&) = delete;
 };
 
+// Calls call(argc, argv) with the receiver followed by the arguments, laid
+// out for the C interface: lent (BorrowedItems) when they are few.
+template <class Call>
+void withReceiver(const Item& receiver, std::initializer_list<Item> args, Call&& call) {
+  constexpr size_t kSmall = 8;
+  if (args.size() < kSmall) {
+    BorrowedItems<kSmall> argv;
+    argv.push(receiver);
+    for (const Item& a : args) argv.push(a);
+    call(argv.size(), argv.data());
+    return;
+  }
+  std::vector<Item> argv;
+  argv.reserve(args.size() + 1);
+  argv.push_back(receiver);
+  argv.insert(argv.end(), args.begin(), args.end());
+  call(int(argv.size()), argv.data());
+}
+
 // C++ forms that record the caller's line first.
 // A send whose receiver and arguments are already laid out: argv[0] the
 // receiver, then the argc - 1 arguments.
@@ -122,17 +141,12 @@ inline Item send(const Name& message, int argc, const Item* argv,
 }
 inline Item send(const Item& receiver, const Name& message,
                  std::initializer_list<Item> args = {}, Where where = Where::current()) {
-  constexpr size_t kSmall = 8;
-  if (args.size() + 1 <= kSmall) {
-    BorrowedItems<kSmall> argv;
-    argv.push(receiver);
-    for (const Item& a : args) argv.push(a);
-    return send(message, argv.size(), argv.data(), where);
-  }
-  std::vector<Item> argv;
-  argv.push_back(receiver);
-  argv.insert(argv.end(), args.begin(), args.end());
-  return send(message, int(argv.size()), argv.data(), where);
+  rtNoteLine(int(where.line()));
+  Item result;
+  withReceiver(receiver, args,
+               [&](int argc, const Item* argv) { rtSend(&result, &message, argc, argv); });
+  checkUnwind();
+  return result;
 }
 inline Item getMember(const Item& object, const Name& member, Where where = Where::current()) {
   rtNoteLine(int(where.line()));
