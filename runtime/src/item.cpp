@@ -32,7 +32,7 @@ void retainArray(const Item* item) {
 }
 void releaseArray(Item* item) {
   ArrayData* a = item->arrayData();
-  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) deleteArrayData(a);
+  if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete a;
 }
 void retainObject(const Item* item) { retainObjectStorage(item->object()); }
 void releaseObject(Item* item) { releaseObjectStorage(item->object()); }
@@ -117,6 +117,21 @@ void ItemArray::reserve(size_t count) {
   capacity_ = count;
 }
 
+Item ItemAccess::joined(std::string_view head, std::string_view tail, size_t room) {
+  const size_t size = head.size() + tail.size();
+  auto fill = [&](char* out) {
+    std::memcpy(out, head.data(), head.size());
+    std::memcpy(out + head.size(), tail.data(), tail.size());
+    return size;
+  };
+  if (room == 0 || size <= Item::kInlineCapacity) return buildString(size, fill);
+  StringBuffer* buffer = newStringBuffer(size, room);
+  fill(buffer->bytes());
+  Item item;
+  setBuffer(item, buffer);
+  return item;
+}
+
 Item ItemAccess::object(Object* object) {
   retainObjectStorage(object);
   Item item;
@@ -152,19 +167,7 @@ extern "C" void rtAppendBytes(Item* target, const char* bytes, size_t len) {
     if (ItemAccess::appendToOwnBuffer(self, tail)) return;
     // A first heap buffer, or a copy of a shared one, gets room to grow into.
     std::string_view head = self.str();
-    size_t size = head.size() + tail.size();
-    if (size <= Item::kInlineCapacity) {
-      self = ItemAccess::buildString(size, [&](char* out) {
-        std::memcpy(out, head.data(), head.size());
-        std::memcpy(out + head.size(), tail.data(), tail.size());
-        return size;
-      });
-      return;
-    }
-    StringBuffer* grown = newStringBuffer(size, std::max<size_t>(size, 32));
-    std::memcpy(grown->bytes(), head.data(), head.size());
-    std::memcpy(grown->bytes() + head.size(), tail.data(), tail.size());
-    ItemAccess::setBuffer(self, grown);
+    self = ItemAccess::joined(head, tail, std::max<size_t>(head.size() + tail.size(), 32));
   });
 }
 
@@ -234,7 +237,5 @@ extern "C" void rtArrayAt(Item* result, const Item* array, int index) {
 }
 
 ArrayData* newArrayData() { return new ArrayData; }
-
-void deleteArrayData(ArrayData* data) { delete data; }
 
 }  // namespace hostrt

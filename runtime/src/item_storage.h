@@ -58,8 +58,6 @@ class ItemArray {
   bool empty() const { return size_ == 0; }
   Item& operator[](size_t i) { return items()[i]; }
   const Item& operator[](size_t i) const { return items()[i]; }
-  Item* begin() { return items(); }
-  Item* end() { return items() + size_; }
 
   void reserve(size_t count);
   // Copies first, so that an element of this array may be appended.
@@ -83,9 +81,8 @@ struct ArrayData {
   ItemArray elements;            // element 1 is elements[0]
 };
 
-// A new array with no elements and one reference, and its end.
+// A new array with no elements and one reference.
 ArrayData* newArrayData();
-void deleteArrayData(ArrayData* data);
 
 // The runtime's ways into an item beyond its public interface. The setters
 // let the fast paths of functions and operations write a result into the
@@ -107,6 +104,9 @@ struct ItemAccess {
   // they are released only after it has run.
   template <class Fill>
   static void writeString(Item& item, size_t size, Fill&& fill);
+  // head and tail joined in a new string item, inline when short; a heap one
+  // gets `room` bytes more to append into. Either may be an item's own bytes.
+  static Item joined(std::string_view head, std::string_view tail, size_t room = 0);
   // An object item; takes one more reference to the object.
   static Item object(Object* object);
   // The bytes of a string item (the caller has tested the kind).

@@ -81,12 +81,7 @@ Item addItems(const Item& a, const Item& b) {
   }
   if (a.isNumber() && b.isNumber()) return Item::real(a.asNumber() + b.asNumber());
   if (a.isString() && b.isString()) {
-    std::string_view head = ItemAccess::str(a), tail = ItemAccess::str(b);
-    return ItemAccess::buildString(head.size() + tail.size(), [&](char* out) {
-      std::memcpy(out, head.data(), head.size());
-      std::memcpy(out + head.size(), tail.data(), tail.size());
-      return head.size() + tail.size();
-    });
+    return ItemAccess::joined(ItemAccess::str(a), ItemAccess::str(b));
   }
   return wrongKinds("+", {a, b});
 }
