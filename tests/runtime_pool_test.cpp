@@ -122,5 +122,25 @@ TEST(PoolThreads, FourThreadsAllocateAndFreeOneSizeClassTogether) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(overwritten[size_t(t)], 0) << "thread " << t;
 }
 
+TEST(PoolThreads, AThreadThatEndsGivesItsFreeBlocksBack) {
+  if (HOSTRT_POOL_IS_HEAP) GTEST_SKIP() << "the pool is operator new in this build";
+  constexpr size_t kSize = 880;  // a class no other test here uses
+  constexpr int kBlocks = 5;
+  std::vector<void*> freedByThread;
+  std::thread([&] {
+    for (int i = 0; i < kBlocks; ++i) freedByThread.push_back(poolAllocate(kSize));
+    for (void* block : freedByThread) poolFree(block, kSize);
+  }).join();
+  // Blocks kept by the ended thread would be lost: new ones would be cut
+  // instead. (Twice as many are taken, as the thread may have cut a few
+  // more than it used.)
+  std::vector<void*> taken;
+  for (int i = 0; i < 2 * kBlocks; ++i) taken.push_back(poolAllocate(kSize));
+  for (void* block : freedByThread) {
+    EXPECT_NE(std::find(taken.begin(), taken.end(), block), taken.end());
+  }
+  for (void* block : taken) poolFree(block, kSize);
+}
+
 }  // namespace
 }  // namespace hostrt

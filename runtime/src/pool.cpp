@@ -8,16 +8,7 @@
 #include <new>
 #include <utility>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define HOSTRT_POOL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define HOSTRT_POOL_ASAN 1
-#endif
-
-#if defined(_WIN32) || defined(HOSTRT_POOL_ASAN)
+#if HOSTRT_POOL_IS_HEAP
 
 namespace hostrt {
 
@@ -43,11 +34,14 @@ void blockFree(void* block, size_t, SmallBlocks) noexcept { std::free(block); }
 #include <pthread.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "hostrt/export.h"
 
 namespace hostrt {
 
@@ -201,15 +195,10 @@ void refill(SizeClass& c) {
 }
 
 size_t classIndex(size_t size) { return size ? (size - 1) / kGranule : 0; }
+size_t blockBytesOf(size_t index) { return (index + 1) * kGranule; }
 
-}  // namespace
-
-void* poolAllocate(size_t size) {
-  if (size > kPoolMaxBlock) return ::operator new(size);
-  const size_t index = classIndex(size);
-  const size_t blockBytes = (index + 1) * kGranule;
-  SizeClass& c = classes[index];
-  std::lock_guard<std::mutex> lock(c.mutex);
+// A block of the class from its free list or its run; called with its mutex held.
+void* takeShared(SizeClass& c, size_t blockBytes) {
   if (FreeBlock* block = c.freeList) {
     c.freeList = block->next;
     return block;
@@ -220,13 +209,122 @@ void* poolAllocate(size_t size) {
   return block;
 }
 
+// ------------------------------------------------------ per-thread caches
+//
+// Each thread keeps a short list of free blocks of each class, taken from the
+// shared class and given back to it a batch at a time, so that most
+// allocations and frees take no lock: an order allocates and frees several
+// blocks a position, and a lock and an unlock cost more than the rest of an
+// allocation. A thread holds at most two batches of a class, about 4 KiB,
+// and gives them back when it ends.
+
+constexpr size_t kBatchBytes = 2048;
+
+size_t batchOf(size_t blockBytes) { return std::max<size_t>(2, kBatchBytes / blockBytes); }
+
+struct LocalList {
+  FreeBlock* head = nullptr;  // free blocks of this class held by the thread
+  size_t count = 0;           // how many
+};
+
+struct ThreadCache {
+  LocalList lists[kClassCount];  // by size class
+};
+
+// This thread's cache, made on its first allocation; null before that, after
+// the thread's end has given it back, or when it could not be made.
+constinit HOSTRT_THREAD_LOCAL ThreadCache* threadCache = nullptr;
+constinit HOSTRT_THREAD_LOCAL bool cacheClosed = false;  // the thread is ending
+
+// Gives every cached block back to its class and closes the cache: blocks
+// freed later on this thread (by destructors that run after this one) go to
+// the shared lists directly.
+struct CacheCloser {
+  CacheCloser() : armed(true) {}
+  ~CacheCloser() {
+    ThreadCache* cache = std::exchange(threadCache, nullptr);
+    cacheClosed = true;
+    if (!cache) return;
+    for (size_t i = 0; i < kClassCount; ++i) {
+      LocalList& l = cache->lists[i];
+      if (!l.head) continue;
+      std::lock_guard<std::mutex> lock(classes[i].mutex);
+      while (FreeBlock* block = l.head) {
+        l.head = block->next;
+        classes[i].freeList = new (block) FreeBlock{classes[i].freeList};
+      }
+    }
+    delete cache;
+  }
+  bool armed;  // touched once per thread, which registers the destructor
+};
+thread_local CacheCloser cacheCloser;
+
+ThreadCache* openCache() {
+  if (cacheClosed) return nullptr;
+  ThreadCache* cache = new (std::nothrow) ThreadCache;
+  if (!cache) return nullptr;  // the shared lists serve this thread
+  cacheCloser.armed = true;
+  threadCache = cache;
+  return cache;
+}
+
+// Fills an empty list with a batch from the shared class.
+void takeBatch(size_t index, LocalList& l) {
+  const size_t blockBytes = blockBytesOf(index);
+  SizeClass& c = classes[index];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  for (size_t n = batchOf(blockBytes); n > 0; --n) {
+    l.head = new (takeShared(c, blockBytes)) FreeBlock{l.head};
+    ++l.count;
+  }
+}
+
+// Gives a batch of a full list back to the shared class.
+void giveBatch(size_t index, LocalList& l) {
+  SizeClass& c = classes[index];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  for (size_t n = batchOf(blockBytesOf(index)); n > 0; --n) {
+    FreeBlock* block = l.head;
+    l.head = block->next;
+    --l.count;
+    c.freeList = new (block) FreeBlock{c.freeList};
+  }
+}
+
+}  // namespace
+
+void* poolAllocate(size_t size) {
+  if (size > kPoolMaxBlock) return ::operator new(size);
+  const size_t index = classIndex(size);
+  ThreadCache* cache = threadCache;
+  if (cache || (cache = openCache())) {
+    LocalList& l = cache->lists[index];
+    if (!l.head) takeBatch(index, l);
+    FreeBlock* block = l.head;
+    l.head = block->next;
+    --l.count;
+    return block;
+  }
+  SizeClass& c = classes[index];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  return takeShared(c, blockBytesOf(index));
+}
+
 void poolFree(void* block, size_t size) noexcept {
   if (!block) return;
   if (size > kPoolMaxBlock) {
     ::operator delete(block);
     return;
   }
-  SizeClass& c = classes[classIndex(size)];
+  const size_t index = classIndex(size);
+  if (ThreadCache* cache = threadCache) {
+    LocalList& l = cache->lists[index];
+    l.head = new (block) FreeBlock{l.head};
+    if (++l.count >= 2 * batchOf(blockBytesOf(index))) giveBatch(index, l);
+    return;
+  }
+  SizeClass& c = classes[index];
   std::lock_guard<std::mutex> lock(c.mutex);
   c.freeList = new (block) FreeBlock{c.freeList};
 }

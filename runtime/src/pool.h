@@ -13,10 +13,15 @@
 // zeroing of fresh pages runs beside the work instead of inside it. Larger
 // sizes go to operator new.
 //
+// Each thread keeps a few free blocks of each class for itself (up to about
+// 4 KiB a class), taken from and given back to the shared class a batch at a
+// time, so that most allocations and frees take no lock; a thread that ends
+// gives them back.
+//
 // Chunks stay mapped until the process ends and a freed block only ever
 // serves its own size class again, so the pool's memory is bounded by the
-// peak of the blocks live at one time of each size, not by the total ever
-// allocated.
+// peak of the blocks live at one time of each size (plus what the threads
+// keep), not by the total ever allocated.
 //
 // On Windows (where huge pages need a privilege the application does not
 // have, and the system heap already serves same-size blocks from buckets)
@@ -24,11 +29,26 @@
 // use after free) the pool is plain operator new.
 //
 // Thread safety: safe from any thread; a block may be freed on another thread
-// than the one that allocated it. One lock per size class, no per-thread
-// state.
+// than the one that allocated it. One lock per size class, taken once a
+// batch.
 #pragma once
 
 #include <cstddef>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HOSTRT_POOL_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define HOSTRT_POOL_ASAN 1
+#endif
+
+#if defined(_WIN32) || defined(HOSTRT_POOL_ASAN)
+#define HOSTRT_POOL_IS_HEAP 1  // the pool is plain operator new, see above
+#else
+#define HOSTRT_POOL_IS_HEAP 0
+#endif
 
 namespace hostrt {
 
