@@ -269,13 +269,17 @@ ThreadCache* openCache() {
   return cache;
 }
 
-// Fills an empty list with a batch from the shared class.
+// Fills an empty list with a batch from the shared class, in the order the
+// class gives them, so that blocks cut from a run are handed out in address
+// order as before: records made one after the other lie one after the other.
 void takeBatch(size_t index, LocalList& l) {
   const size_t blockBytes = blockBytesOf(index);
   SizeClass& c = classes[index];
   std::lock_guard<std::mutex> lock(c.mutex);
+  FreeBlock** tail = &l.head;
   for (size_t n = batchOf(blockBytes); n > 0; --n) {
-    l.head = new (takeShared(c, blockBytes)) FreeBlock{l.head};
+    *tail = new (takeShared(c, blockBytes)) FreeBlock{nullptr};
+    tail = &(*tail)->next;
     ++l.count;
   }
 }
