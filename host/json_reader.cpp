@@ -13,12 +13,55 @@
 
 namespace velmoran::host {
 
-bool JsonFrames::KeySet::insert(const std::string& folded) {
-  if (!many_.empty()) return many_.insert(folded).second;
-  if (std::find(few_.begin(), few_.end(), folded) != few_.end()) return false;
-  few_.push_back(folded);
-  if (few_.size() > kFew) many_.insert(few_.begin(), few_.end());
+namespace {
+
+// The runtime's case folding as a table of the 256 bytes, made once by
+// rtFoldCase itself. The rule folds each byte on its own, so the table folds
+// a key exactly as the runtime does, without a call into it for every key.
+struct FoldTable {
+  char to[256];
+  FoldTable() {
+    for (int i = 0; i < 256; ++i) to[i] = char(i);
+    hostrt::rtFoldCase(to, sizeof to, to);
+  }
+};
+
+// Writes the key to out case-folded.
+void foldTo(char* out, std::string_view key) {
+  static const FoldTable table;
+  for (char c : key) *out++ = table.to[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
+// The key is folded into keys_ behind the keys kept, and stays there as the
+// last key given; it is kept only when it is new.
+bool JsonFrames::KeySet::insert(std::string_view key) {
+  last_ = ends_.empty() ? 0 : ends_.back();
+  lastSize_ = key.size();
+  if (keys_.size() < last_ + key.size()) keys_.resize(2 * (last_ + key.size()));
+  foldTo(keys_.data() + last_, key);
+  const std::string_view folded = last();
+  if (ends_.size() == kFew) return many_.emplace(folded).second;
+  if (amongFew(folded)) return false;
+  ends_.push_back(last_ + key.size());
+  if (ends_.size() == kFew) {
+    size_t begin = 0;
+    for (size_t end : ends_) many_.emplace(keys_, begin, end - begin), begin = end;
+  }
   return true;
+}
+
+bool JsonFrames::KeySet::amongFew(std::string_view folded) const {
+  size_t begin = 0;
+  for (size_t end : ends_) {
+    if (end - begin == folded.size() &&
+        std::memcmp(keys_.data() + begin, folded.data(), folded.size()) == 0) {
+      return true;
+    }
+    begin = end;
+  }
+  return false;
 }
 
 Status JsonFrames::open(bool object) {
@@ -34,9 +77,7 @@ Status JsonFrames::open(bool object) {
 Status JsonFrames::key(const std::string& key) {
   Frame& top = frames_[depth_ - 1];
   top.key = key;
-  top.folded = key;
-  hostrt::rtFoldCase(top.folded.data(), top.folded.size(), top.folded.data());
-  if (top.seen.insert(top.folded)) return Status();
+  if (top.seen.insert(key)) return Status();
   return Status::invalidInput(
       path() + ": duplicate key (a name may be given once, in whatever letter case)");
 }

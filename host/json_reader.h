@@ -74,7 +74,7 @@ class JsonFrames {
   // A key of the innermost object; an error when the object has it already.
   Status key(const std::string& key);
   // The key just given, case-folded.
-  const std::string& foldedKey() const { return frames_[depth_ - 1].folded; }
+  std::string_view foldedKey() const { return frames_[depth_ - 1].seen.last(); }
 
   // The path of the value being read; `root`, when given, stands for the
   // outermost key as the document spells it.
@@ -87,17 +87,26 @@ class JsonFrames {
 
  private:
   // The keys of one object, case-folded. Objects mostly have a few keys,
-  // which a short list holds more cheaply than a hash set; a long object
-  // gets one.
+  // which one buffer holds end to end more cheaply than a hash set; a long
+  // object gets one.
   class KeySet {
    public:
-    bool insert(const std::string& folded);  // false when it is there already
-    void clear() { few_.clear(), many_.clear(); }
+    // Adds the key, case-folded; false when it is there already.
+    bool insert(std::string_view key);
+    // The key last given to insert, case-folded.
+    std::string_view last() const { return std::string_view(keys_).substr(last_, lastSize_); }
+    void clear() { ends_.clear(), many_.clear(), last_ = lastSize_ = 0; }
 
    private:
+    bool amongFew(std::string_view folded) const;
+
     static constexpr size_t kFew = 16;
-    std::vector<std::string> few_;          // up to kFew keys
-    std::unordered_set<std::string> many_;  // every key, once there are more
+    // Up to kFew keys end to end, then the last key given. It only grows,
+    // so that a key is folded straight into it with no call to copy it.
+    std::string keys_;
+    std::vector<size_t> ends_;  // where each of those kFew keys ends in keys_
+    size_t last_ = 0, lastSize_ = 0;  // where the last key given is in keys_
+    std::unordered_set<std::string> many_;  // every key, once there are kFew
   };
 
   // An open object or array. Frames are reused as containers open and
@@ -105,7 +114,6 @@ class JsonFrames {
   struct Frame {
     bool object = false;
     std::string key;      // objects: the key being read, as spelled
-    std::string folded;   // objects: the same, case-folded
     KeySet seen;          // objects: its keys so far
     size_t elements = 0;  // arrays: elements begun so far
   };

@@ -11,8 +11,10 @@
 
 #include "host/order_json.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -38,6 +40,9 @@ struct RecordClass {
   Item object;                       // the class object
   std::vector<embed::Name> members;  // declared member names, interned once for every record
   std::vector<std::string> folded;   // the same, case-folded
+  // Member indexes by the hash of their folded names, -1 in a free slot:
+  // open addressing in a power of two of slots, more than half of them free.
+  std::vector<int> slots;
 
   RecordClass(const char* publicName, const char* className)
       : name(className), object(embed::callFunction(publicName)) {
@@ -48,16 +53,34 @@ struct RecordClass {
       folded.push_back(foldCase(members.back().text()));
       start = comma + 1;
     }
+    fillSlots();
   }
 
   // The member a case-folded key names, -1 for none.
   int find(std::string_view foldedKey) const {
-    for (size_t i = 0; i < folded.size(); ++i) {
-      if (folded[i] == foldedKey) return int(i);
+    for (size_t s = hash(foldedKey);; ++s) {
+      const int i = slots[s & (slots.size() - 1)];
+      if (i < 0 || folded[size_t(i)] == foldedKey) return i;
     }
-    return -1;
   }
   int index(std::string_view member) const { return find(foldCase(member)); }
+
+ private:
+  static size_t hash(std::string_view key) {
+    if (key.empty()) return 0;
+    return key.size() * 31 + static_cast<unsigned char>(key.front()) * 7 +
+           static_cast<unsigned char>(key.back());
+  }
+  // A member is found in the first slot from its hash that holds it, before
+  // any free one: slots are taken in the order the members are declared.
+  void fillSlots() {
+    slots.assign(std::bit_ceil(2 * folded.size() + 1), -1);
+    for (size_t i = 0; i < folded.size(); ++i) {
+      size_t s = hash(folded[i]);
+      while (slots[s & (slots.size() - 1)] >= 0) ++s;
+      slots[s & (slots.size() - 1)] = int(i);
+    }
+  }
 };
 
 // A value as the checks see it: its kind, and a scalar's value.
@@ -99,9 +122,33 @@ std::string found(const Value& v) {
   }
 }
 
+// True when each of the 8 bytes at p is printable ASCII, 0x20 to 0x7E.
+// `below` has a high bit set exactly when some byte is under 0x20 (a borrow
+// can only begin at such a byte), `above` when some byte is over 0x7E
+// (a carry can only begin at 0xFF, whose own high bit is set).
+bool printableWord(const char* p) {
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = kOnes * 0x80;
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  const uint64_t below = (w - kOnes * 0x20) & ~w, above = (w + kOnes) | w;
+  return ((below | above) & kHighs) == 0;
+}
+
+// True when the string is printable ASCII, tested 8 bytes at a time, the
+// last 8 overlapping those before; a string shorter than 8 is not tested.
+bool printableAscii(std::string_view s) {
+  if (s.size() < 8) return false;
+  for (size_t i = 0; i + 8 < s.size(); i += 8) {
+    if (!printableWord(s.data() + i)) return false;
+  }
+  return printableWord(s.data() + s.size() - 8);
+}
+
 // True when the string holds a control character other than tab: C0, DEL,
-// or C1 (U+0080 to U+009F, encoded C2 80 to C2 9F).
+// or C1 (U+0080 to U+009F, encoded C2 80 to C2 9F). Printable ASCII, the
+// common case, is passed over a word at a time.
 bool hasControlCharacter(std::string_view s) {
+  if (printableAscii(s)) return false;
   for (size_t i = 0; i < s.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
@@ -272,7 +319,7 @@ bool OrderReader::key(string_t& key) {
   Status s = frames_.key(key);
   if (!s.ok()) return stop(s);
   Frame& top = stack_.back();
-  const std::string& folded = frames_.foldedKey();
+  const std::string_view folded = frames_.foldedKey();
   if (top.role == Role::kTopObject) {
     topKey_ = folded == "order" ? kOrder : folded == "param" ? kParam : kNone;
     orderGiven_ |= topKey_ == kOrder;
