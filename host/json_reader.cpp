@@ -26,28 +26,31 @@ struct FoldTable {
   }
 };
 
-// Writes the key to out case-folded.
-void foldTo(char* out, std::string_view key) {
+// Writes the key as spelled and case-folded.
+void copyAndFold(std::string_view key, char* spelled, char* folded) {
   static const FoldTable table;
-  for (char c : key) *out++ = table.to[static_cast<unsigned char>(c)];
+  for (size_t i = 0; i < key.size(); ++i) {
+    spelled[i] = key[i];
+    folded[i] = table.to[static_cast<unsigned char>(key[i])];
+  }
 }
 
 }  // namespace
 
-// The key is folded into keys_ behind the keys kept, and stays there as the
-// last key given; it is kept only when it is new.
+// The key is written behind the keys kept, folded and then as spelled; it
+// is kept, the folded copy alone, only when it is new.
 bool JsonFrames::KeySet::insert(std::string_view key) {
   last_ = ends_.empty() ? 0 : ends_.back();
   lastSize_ = key.size();
-  if (keys_.size() < last_ + key.size()) keys_.resize(2 * (last_ + key.size()));
-  foldTo(keys_.data() + last_, key);
-  const std::string_view folded = last();
-  if (ends_.size() == kFew) return many_.emplace(folded).second;
-  if (amongFew(folded)) return false;
+  const size_t end = last_ + 2 * key.size();
+  if (keys_.size() < end) keys_.resize(2 * end);
+  copyAndFold(key, keys_.data() + last_ + key.size(), keys_.data() + last_);
+  if (ends_.size() == kFew) return many_.emplace(folded()).second;
+  if (amongFew(folded())) return false;
   ends_.push_back(last_ + key.size());
   if (ends_.size() == kFew) {
     size_t begin = 0;
-    for (size_t end : ends_) many_.emplace(keys_, begin, end - begin), begin = end;
+    for (size_t e : ends_) many_.emplace(keys_, begin, e - begin), begin = e;
   }
   return true;
 }
@@ -70,14 +73,12 @@ Status JsonFrames::open(bool object) {
   Frame& f = frames_[depth_++];
   f.object = object;
   f.elements = 0;
-  if (object) f.seen.clear();
+  if (object) f.keys.clear();
   return Status();
 }
 
 Status JsonFrames::key(const std::string& key) {
-  Frame& top = frames_[depth_ - 1];
-  top.key = key;
-  if (top.seen.insert(key)) return Status();
+  if (frames_[depth_ - 1].keys.insert(key)) return Status();
   return Status::invalidInput(
       path() + ": duplicate key (a name may be given once, in whatever letter case)");
 }
@@ -89,7 +90,7 @@ std::string JsonFrames::path(std::string_view root) const {
     if (!f.object) {
       p = elementPath(p, f.elements - 1);
     } else {
-      p = memberPath(p, i == 0 && !root.empty() ? root : std::string_view(f.key));
+      p = memberPath(p, i == 0 && !root.empty() ? root : f.keys.spelled());
     }
   }
   return p;

@@ -74,7 +74,7 @@ class JsonFrames {
   // A key of the innermost object; an error when the object has it already.
   Status key(const std::string& key);
   // The key just given, case-folded.
-  std::string_view foldedKey() const { return frames_[depth_ - 1].seen.last(); }
+  std::string_view foldedKey() const { return frames_[depth_ - 1].keys.folded(); }
 
   // The path of the value being read; `root`, when given, stands for the
   // outermost key as the document spells it.
@@ -86,26 +86,29 @@ class JsonFrames {
   uint64_t offset() const;
 
  private:
-  // The keys of one object, case-folded. Objects mostly have a few keys,
-  // which one buffer holds end to end more cheaply than a hash set; a long
-  // object gets one.
+  // The keys of one object: the key being read, as spelled and case-folded,
+  // and the keys so far, case-folded. Objects mostly have a few keys, which
+  // one buffer holds end to end more cheaply than a hash set; a long object
+  // gets one.
   class KeySet {
    public:
-    // Adds the key, case-folded; false when it is there already.
+    // Takes the key being read; false when the object has it already.
     bool insert(std::string_view key);
-    // The key last given to insert, case-folded.
-    std::string_view last() const { return std::string_view(keys_).substr(last_, lastSize_); }
+    // The key being read, as spelled and case-folded.
+    std::string_view spelled() const { return {keys_.data() + last_ + lastSize_, lastSize_}; }
+    std::string_view folded() const { return {keys_.data() + last_, lastSize_}; }
     void clear() { ends_.clear(), many_.clear(), last_ = lastSize_ = 0; }
 
    private:
     bool amongFew(std::string_view folded) const;
 
     static constexpr size_t kFew = 16;
-    // Up to kFew keys end to end, then the last key given. It only grows,
-    // so that a key is folded straight into it with no call to copy it.
+    // Up to kFew keys case-folded end to end, then the key being read,
+    // case-folded and as spelled. It only grows, so that a key is written
+    // straight into it, with no call to copy it.
     std::string keys_;
     std::vector<size_t> ends_;  // where each of those kFew keys ends in keys_
-    size_t last_ = 0, lastSize_ = 0;  // where the last key given is in keys_
+    size_t last_ = 0, lastSize_ = 0;  // where the key being read begins, its size
     std::unordered_set<std::string> many_;  // every key, once there are kFew
   };
 
@@ -113,8 +116,7 @@ class JsonFrames {
   // close, so that reading allocates nothing for a container like the last.
   struct Frame {
     bool object = false;
-    std::string key;      // objects: the key being read, as spelled
-    KeySet seen;          // objects: its keys so far
+    KeySet keys;          // objects: the key being read and those before
     size_t elements = 0;  // arrays: elements begun so far
   };
 
