@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/json_reader.h"
 
@@ -94,6 +95,39 @@ TEST(HostJsonReader, MessagesDoNotDependOnWhereTheChunksBegin) {
         EXPECT_EQ(got, whole) << c.text << "\nchunk " << chunk << ", piece " << piece;
       }
     }
+  }
+}
+
+// An object's keys are compared as a short list up to 16, then in a hash
+// set; a key given again in any letter case is found either way, and only
+// ASCII letters are folded.
+TEST(HostJsonReader, DuplicateKeysAreFoundInLongObjects) {
+  auto numbered = [](int count, std::string last) {
+    std::vector<std::string> keys;
+    for (int i = 1; i <= count; ++i) keys.push_back("key" + std::to_string(i));
+    keys.push_back(std::move(last));
+    return keys;
+  };
+  const struct {
+    std::vector<std::string> keys;
+    const char* message;
+  } cases[] = {
+      {numbered(15, "KEY15"), "x.KEY15: duplicate key"},
+      {numbered(16, "KEY1"), "x.KEY1: duplicate key"},
+      {numbered(16, "Key16"), "x.Key16: duplicate key"},
+      {numbered(20, "kEy17"), "x.kEy17: duplicate key"},
+      {numbered(20, "key2"), "x.key2: duplicate key"},
+      {numbered(20, "key21"), "ok"},
+      {{"ab", "abc", "a", "b", "ba", "Ab"}, "x.Ab: duplicate key"},
+      {{"", "a", "A "}, "ok"},
+      {{"\u00c4", "\u00e4", "\u00e4"}, "x.\xc3\xa4: duplicate key"},
+  };
+  for (const auto& c : cases) {
+    std::string text = "{\"x\": {";
+    for (const std::string& key : c.keys) text += "\"" + key + "\": 1, ";
+    text += "\"end\": 1}}";
+    const std::string got = readWith<TextSource>(text, 1 << 20, SIZE_MAX);
+    EXPECT_EQ(got.rfind(c.message, 0), 0u) << text << "\n" << got;
   }
 }
 

@@ -388,6 +388,11 @@ TEST_F(HostSend, MembersThePluginReadsAreCheckedBeforeSending) {
       {orderWith(R"({"missionNo": " \r"})"),
        R"(order.orderPos[1].missionNo: expected a string without control characters other than tab, got the string " \r")"},
       {orderWith(R"({"remark": "\u0085"})"), "order.orderPos[1].remark: expected a string without control"},
+      // Strings of 8 bytes and more are passed over a word at a time when printable.
+      {orderWith(R"({"remark": "\u001fbcdefghij"})"), "order.orderPos[1].remark: expected a string without"},
+      {orderWith(R"({"remark": "abcdefgh\u007fijk"})"), "order.orderPos[1].remark: expected a string without"},
+      {orderWith(R"({"partNo": "abcdefghijklmnop\u0085"})"), "order.orderPos[1].partNo: expected a string without"},
+      {orderWith(R"({"partNo": "abcdefg\u0090"})"), "order.orderPos[1].partNo: expected a string without"},
       {R"({"order": {"lines": "1", "orderPos": [{}]}})",
        R"(order.lines: expected a whole number, got the string "1")"},
       {R"({"order": {"lines": 1.5, "orderPos": [{}]}})",
@@ -411,7 +416,8 @@ TEST_F(HostSend, MembersThePluginReadsAreCheckedBeforeSending) {
   Outcome longText = send(orderWith(R"({"remark": ")" + std::string(100, 'x') + R"(\n"})"));
   EXPECT_NE(longText.err.find("got the string \"" + std::string(37, 'x') + "...\"\n"),
             std::string::npos) << longText.err;
-  Outcome tab = send(orderWith(R"({"partNo": "A\tB", "quantity": 2.0, "missionNo": ""})"));
+  Outcome tab = send(orderWith(R"({"partNo": "A\tB", "quantity": 2.0, "missionNo": ""},
+                                   {"partNo": "ABCDEFGH\tIJ", "remark": "Grüße aus ~ 12345"})"));
   EXPECT_EQ(tab.status, 0) << tab.err;
 }
 
