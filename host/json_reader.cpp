@@ -10,6 +10,8 @@
 #include <type_traits>
 
 #include "host/field_names.h"
+#include "host/json_ahead.h"
+#include "host/json_input.h"
 
 namespace velmoran::host {
 
@@ -96,63 +98,6 @@ std::string JsonFrames::path(std::string_view root) const {
   return p;
 }
 
-// The text on its way to the parser: read from the source a chunk at a time
-// into one buffer, which keeps the last few bytes of the chunk before, so
-// that an error just behind the parser still has its line and column. Each
-// chunk is searched for a NUL byte as it comes in: the parser's input ends
-// at the first (it would take it for the end and ignore what follows).
-class JsonInput {
- public:
-  JsonInput(JsonSource* source, size_t chunkSize)
-      : source_(source), buf_(std::max<size_t>(chunkSize, 1) + kKept) {
-    next_ = end_ = buf_.data();
-  }
-
-  // The parser's input: the byte after the last, or the end of the text.
-  // Taking the bytes straight from the buffer, inline, is what keeps
-  // reading a chunk at a time as cheap as reading a whole text in memory.
-  struct Adapter {
-    using char_type = char;
-    std::char_traits<char>::int_type get_character() {
-      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
-        return std::char_traits<char>::eof();
-      }
-      return std::char_traits<char>::to_int_type(*in->next_++);
-    }
-    JsonInput* in;
-  };
-
-  // Bytes given to the parser so far.
-  uint64_t offset() const { return base_ + uint64_t(next_ - buf_.data()); }
-  std::string at(uint64_t offset) const;
-  // Reads what the parser left; the first error of the source, else the
-  // first NUL byte, else ok.
-  Status finish();
-
- private:
-  // Bytes of one chunk kept when the next is read: at least as many as the
-  // parser reads ahead of the byte an error is reported at.
-  static constexpr size_t kKept = 16;
-
-  bool more() {
-    if (nul_.empty()) fill();
-    return next_ != end_;
-  }
-  void fill();
-  void pass(const char* bytes, size_t n);
-
-  JsonSource* source_;
-  std::vector<char> buf_;
-  const char* next_;  // [next_, end_): read, not yet given to the parser
-  const char* end_;
-  uint64_t base_ = 0;       // the offset of buf_[0]
-  uint64_t line_ = 1;       // the line of buf_[0]
-  uint64_t lineStart_ = 0;  // the offset at which that line begins
-  bool ended_ = false;      // the source has no more
-  Status error_;            // the source's error, which ended the reading
-  std::string nul_;         // the message for the first NUL byte, once found
-};
-
 // Reads the next chunk behind the last bytes of this one.
 void JsonInput::fill() {
   if (ended_ || !error_.ok()) return;
@@ -208,12 +153,12 @@ Status JsonInput::finish() {
 std::string JsonFrames::at(uint64_t offset) const { return input_->at(offset); }
 uint64_t JsonFrames::offset() const { return input_->offset(); }
 
-// The error for the object or array that opens one level too deep: the
-// byte the parser has just read.
-std::string JsonFrames::tooDeep() const {
-  return at(offset() - 1) + "objects and arrays nested more than " +
+std::string tooDeepMessage(const JsonInput& input) {
+  return input.at(input.offset() - 1) + "objects and arrays nested more than " +
          std::to_string(kMaxJsonDepth) + " levels deep";
 }
+
+std::string JsonFrames::tooDeep() const { return tooDeepMessage(*input_); }
 
 Status TextSource::read(char* buf, size_t size, size_t* got) {
   *got = std::min({size, piece_, text_.size()});
@@ -233,26 +178,29 @@ std::string reason(std::string what) {
 
 }  // namespace
 
-// "invalid JSON at line L, column C: reason", counting from 1. The parser
-// counts the bytes it has read in a size_t, which a 32-bit build wraps past
-// 4 GiB, so the byte is found by its distance from what the input has given
-// the parser: a few bytes behind, or ahead at the end of the text, where
-// the parser counts on.
-bool JsonHandler::parse_error(size_t position, const std::string&, const Json::exception& e) {
-  const uint64_t given = frames_.offset();
+// Counting from 1. The parser counts the bytes it has read in a size_t,
+// which a 32-bit build wraps past 4 GiB, so the byte is found by its distance
+// from what the input has given the parser: a few bytes behind, or ahead at
+// the end of the text, where the parser counts on.
+std::string parseErrorMessage(const JsonInput& input, size_t position, const Json::exception& e) {
+  const uint64_t given = input.offset();
   const auto behind =
       int64_t(std::make_signed_t<size_t>(size_t(given) - (position > 0 ? position - 1 : 0)));
-  return stop(Status::invalidInput(frames_.at(given - uint64_t(behind)) + reason(e.what())));
+  return input.at(given - uint64_t(behind)) + reason(e.what());
+}
+
+bool JsonHandler::parse_error(size_t position, const std::string&, const Json::exception& e) {
+  return stop(Status::invalidInput(parseErrorMessage(*frames_.input(), position, e)));
 }
 
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   JsonInput input(&source, chunkSize);
+  if (input.firstChunkFull()) {
+    if (std::optional<Status> s = readAhead(input, handler)) return *s;
+  }
   handler->frames_.attach(&input);
-  // The parser that Json::sax_parse uses, given the input adapter above:
-  // sax_parse itself takes a text only as iterators, a container or a
-  // stream, which cost a call or two for every byte.
-  using Parser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
-  bool parsed = Parser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
+  bool parsed =
+      JsonParser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
   Status s = input.finish();
   handler->frames_.attach(nullptr);
   if (!s.ok()) return s;

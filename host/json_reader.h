@@ -63,6 +63,7 @@ class JsonFrames {
  public:
   // The text being read, for the positions in messages.
   void attach(const JsonInput* input) { input_ = input; }
+  const JsonInput* input() const { return input_; }
 
   // A value begins in the innermost container (or is the document).
   void value() {
@@ -146,6 +147,7 @@ class JsonHandler : public nlohmann::json_sax<Json> {
 
  private:
   friend Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize);
+  friend class EventReader;  // replays events parsed ahead (json_ahead.cpp)
 };
 
 // Parses the text that the source gives, reading `chunkSize` bytes at a

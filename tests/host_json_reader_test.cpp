@@ -1,10 +1,13 @@
 // The order file's reader on its own: the text comes in chunks, and every
 // position in a message must come out as if the text were read whole,
 // wherever the chunks begin and however little the source gives at a time.
+// A text of more than one chunk is parsed on a thread of its own, so the
+// small chunks here compare that thread's results with the reading in one.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -60,7 +63,7 @@ std::string readWith(const std::string& text, size_t chunk, size_t piece) {
   return velmoran::host::readJson(source, &checker, chunk).toString();
 }
 
-TEST(HostJsonReader, MessagesDoNotDependOnWhereTheChunksBegin) {
+TEST(HostJsonReader, MessagesDoNotDependOnWhereTheChunksBeginNorOnTheParsingThread) {
   const std::string deep = std::string(101, '[') + std::string(101, ']');
   const struct {
     bool failing;  // the source fails where the text ends
@@ -96,6 +99,27 @@ TEST(HostJsonReader, MessagesDoNotDependOnWhereTheChunksBegin) {
       }
     }
   }
+}
+
+// A text of many chunks is parsed ahead on a thread of its own. A handler
+// that stops, or throws, early stops that thread too, even when it has
+// filled every block it may; the rest of the source is still read for its
+// error, which comes first.
+TEST(HostJsonReader, AHandlerThatStopsOrThrowsEarlyEndsTheParsingThread) {
+  std::string numbers;
+  for (int i = 0; i < 400000; ++i) numbers += "1,";
+  const std::string text = "{\"a\": 1, \"A\": [" + numbers + "1], \"b\": 2}";
+  EXPECT_EQ(readWith<TextSource>(text, 4096, SIZE_MAX).rfind("A: duplicate key", 0), 0u);
+  EXPECT_EQ(readWith<FailingSource>(text, 4096, SIZE_MAX), "cannot read x: Input/output error");
+
+  struct Throwing : Checker {
+    bool key(string_t& key) override {
+      if (key == "A") throw std::runtime_error("handler failed");
+      return Checker::key(key);
+    }
+  } throwing;
+  TextSource source(text);
+  EXPECT_THROW(velmoran::host::readJson(source, &throwing, 4096), std::runtime_error);
 }
 
 // An object's keys are compared as a short list up to 16, then in a hash

@@ -1,0 +1,286 @@
+// readAhead: the parser on a thread of its own, its events handed over in
+// blocks of bytes. An event is a tag byte and its payload: a number's 8
+// bytes, a text's 8-byte length and its bytes.
+
+#include "host/json_ahead.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/json_input.h"
+
+namespace velmoran::host {
+
+namespace {
+
+enum class Event : char {
+  kNull, kFalse, kTrue, kInteger, kUnsigned, kFloat, kString, kKey,
+  kStartObject, kEndObject, kStartArray, kEndArray,
+  kStop,  // the parser stopped the reading: the error's message
+};
+
+// A block is handed over once it holds this many bytes.
+constexpr size_t kBlockBytes = size_t(64) << 10;
+// Blocks written and not yet read back, at most.
+constexpr size_t kMaxWaiting = 8;
+
+// The blocks between the two threads, and how the parsing ended.
+class Blocks {
+ public:
+  // The parser's side: hands the block over, waiting while kMaxWaiting
+  // wait, and gets an empty one back. Dropped once the reader has stopped.
+  void hand(std::string& block) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || stopped_; });
+    if (!stopped_) waiting_.push_back(std::move(block));
+    block.clear();
+    if (!spare_.empty()) {
+      std::swap(block, spare_.back());
+      spare_.pop_back();
+    }
+    changed_.notify_all();
+  }
+  // False once the reader wants no more events.
+  bool wanted() const { return !stoppedFlag_.load(std::memory_order_relaxed); }
+  // The parsing has ended: its result, the input's, or what it threw.
+  void end(bool parsed, Status finished, std::exception_ptr thrown) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    parsed_ = parsed;
+    finished_ = std::move(finished);
+    thrown_ = std::move(thrown);
+    changed_.notify_all();
+  }
+
+  // The reader's side: the next block into *block (whose bytes are kept for
+  // reuse); false when the parsing has ended and every block was taken.
+  bool take(std::string* block) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return !waiting_.empty() || ended_; });
+    if (waiting_.empty()) return false;
+    block->clear();
+    spare_.push_back(std::move(*block));
+    *block = std::move(waiting_.front());
+    waiting_.pop_front();
+    changed_.notify_all();
+    return true;
+  }
+  // No more events are wanted: the parser stops at its next event.
+  void stop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+    stoppedFlag_.store(true, std::memory_order_relaxed);
+    waiting_.clear();
+    changed_.notify_all();
+  }
+  // After the parser's thread has ended.
+  bool parsed() const { return parsed_; }
+  const Status& finished() const { return finished_; }
+  void rethrow() const {
+    if (thrown_) std::rethrow_exception(thrown_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;  // a block was handed or taken, or the reading stopped or ended
+  std::deque<std::string> waiting_;  // written, not yet taken
+  std::vector<std::string> spare_;   // taken and read, for the parser to fill again
+  bool stopped_ = false;             // the reader wants no more
+  std::atomic<bool> stoppedFlag_{false};  // the same, read by the parser without the lock
+  bool ended_ = false;               // the parser's thread has put its last block
+  bool parsed_ = false;              // the parser read the whole text
+  Status finished_;                  // the input's own error, or its NUL byte
+  std::exception_ptr thrown_;        // what the parser's thread threw
+};
+
+// The parser's handler on its thread: writes each event into the block.
+class EventWriter : public nlohmann::json_sax<Json> {
+ public:
+  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {}
+
+  bool null() override { return put(Event::kNull); }
+  bool boolean(bool v) override { return put(v ? Event::kTrue : Event::kFalse); }
+  bool number_integer(number_integer_t v) override { return put(Event::kInteger, v); }
+  bool number_unsigned(number_unsigned_t v) override { return put(Event::kUnsigned, v); }
+  bool number_float(number_float_t v, const string_t& text) override {
+    block_.push_back(char(Event::kFloat));
+    append(v);
+    return putText(text);
+  }
+  bool string(string_t& text) override {
+    block_.push_back(char(Event::kString));
+    return putText(text);
+  }
+  bool binary(binary_t&) override { return false; }  // JSON text has none
+  bool start_object(size_t) override { return open(Event::kStartObject); }
+  bool start_array(size_t) override { return open(Event::kStartArray); }
+  bool end_object() override { return --depth_, put(Event::kEndObject); }
+  bool end_array() override { return --depth_, put(Event::kEndArray); }
+  bool key(string_t& text) override {
+    block_.push_back(char(Event::kKey));
+    return putText(text);
+  }
+  bool parse_error(size_t position, const std::string&, const Json::exception& e) override {
+    return stopWith(parseErrorMessage(input_, position, e));
+  }
+
+  // Hands over what is written.
+  void flush() {
+    if (!block_.empty()) blocks_.hand(block_);
+  }
+
+ private:
+  // The depth limit is kept here, where the text is, so that the message has
+  // the place; the reader's own check is never reached.
+  bool open(Event e) {
+    if (depth_ >= kMaxJsonDepth) return stopWith(tooDeepMessage(input_));
+    ++depth_;
+    return put(e);
+  }
+  bool stopWith(const std::string& message) {
+    block_.push_back(char(Event::kStop));
+    putText(message);
+    return false;
+  }
+  template <class T>
+  void append(const T& value) {
+    block_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  template <class... Payload>
+  bool put(Event e, const Payload&... payload) {
+    block_.push_back(char(e));
+    (append(payload), ...);
+    return written();
+  }
+  bool putText(std::string_view text) {
+    append(uint64_t(text.size()));
+    block_.append(text);
+    return written();
+  }
+  bool written() {
+    if (block_.size() >= kBlockBytes) blocks_.hand(block_);
+    return blocks_.wanted();
+  }
+
+  const JsonInput& input_;
+  Blocks& blocks_;
+  std::string block_;  // events not yet handed over
+  size_t depth_ = 0;   // objects and arrays open
+};
+
+// The parser's thread: parses the text, then reads the rest of the source
+// for its errors, as readJson does.
+void parseAhead(JsonInput& input, Blocks& blocks) {
+  bool parsed = false;
+  Status finished;
+  std::exception_ptr thrown;
+  try {
+    EventWriter writer(input, blocks);
+    parsed = JsonParser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(&writer, true);
+    writer.flush();
+    finished = input.finish();
+  } catch (...) {
+    thrown = std::current_exception();
+  }
+  blocks.end(parsed, std::move(finished), std::move(thrown));
+}
+
+}  // namespace
+
+// Gives the events of blocks to the handler, as the parser would.
+class EventReader {
+ public:
+  explicit EventReader(JsonHandler* handler) : handler_(handler) {}
+
+  // Gives the block's events to the handler; false when it stopped.
+  bool replay(std::string_view block) {
+    at_ = block.data();
+    const char* end = at_ + block.size();
+    while (at_ < end) {
+      if (!replayOne(Event(*at_++))) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool replayOne(Event e) {
+    JsonHandler& h = *handler_;
+    switch (e) {
+      case Event::kNull: return h.null();
+      case Event::kFalse: return h.boolean(false);
+      case Event::kTrue: return h.boolean(true);
+      case Event::kInteger: return h.number_integer(read<Json::number_integer_t>());
+      case Event::kUnsigned: return h.number_unsigned(read<Json::number_unsigned_t>());
+      case Event::kFloat: {
+        const auto v = read<Json::number_float_t>();
+        return h.number_float(v, readText());
+      }
+      case Event::kString: return h.string(readText());
+      case Event::kKey: return h.key(readText());
+      case Event::kStartObject: return h.start_object(size_t(-1));
+      case Event::kEndObject: return h.end_object();
+      case Event::kStartArray: return h.start_array(size_t(-1));
+      case Event::kEndArray: return h.end_array();
+      case Event::kStop: return h.stop(Status::invalidInput(readText()));
+    }
+    return false;
+  }
+  template <class T>
+  T read() {
+    T value;
+    std::memcpy(&value, at_, sizeof value);
+    at_ += sizeof value;
+    return value;
+  }
+  std::string& readText() {
+    const auto size = size_t(read<uint64_t>());
+    text_.assign(at_, size);
+    at_ += size;
+    return text_;
+  }
+
+  JsonHandler* handler_;
+  const char* at_ = nullptr;  // the next event's tag or payload
+  std::string text_;          // the text of the event being replayed
+};
+
+std::optional<Status> readAhead(JsonInput& input, JsonHandler* handler) {
+  Blocks blocks;
+  std::thread parser;
+  try {
+    parser = std::thread(parseAhead, std::ref(input), std::ref(blocks));
+  } catch (const std::system_error&) {
+    return std::nullopt;  // the caller parses on its own thread
+  }
+  // However the reading ends, the parser is stopped and waited for.
+  struct Join {
+    Blocks& blocks;
+    std::thread& parser;
+    ~Join() {
+      blocks.stop();
+      parser.join();
+    }
+  };
+  bool going = true;
+  {
+    Join join{blocks, parser};
+    EventReader reader(handler);
+    std::string block;
+    while (going && blocks.take(&block)) going = reader.replay(block);
+  }
+  blocks.rethrow();
+  if (!blocks.finished().ok()) return blocks.finished();
+  if (going && blocks.parsed()) return Status();
+  return handler->stopped().ok() ? Status::invalidInput("invalid JSON") : handler->stopped();
+}
+
+}  // namespace velmoran::host

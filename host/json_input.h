@@ -1,0 +1,93 @@
+// The text of a JSON document on its way to nlohmann's parser, and the
+// messages that name a place in it. Private to the reader (json_reader.cpp
+// and json_ahead.cpp).
+//
+// Thread safety: one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/json_reader.h"
+
+namespace velmoran::host {
+
+// The text on its way to the parser: read from the source a chunk at a time
+// into one buffer, which keeps the last few bytes of the chunk before, so
+// that an error just behind the parser still has its line and column. Each
+// chunk is searched for a NUL byte as it comes in: the parser's input ends
+// at the first (it would take it for the end and ignore what follows).
+class JsonInput {
+ public:
+  JsonInput(JsonSource* source, size_t chunkSize)
+      : source_(source), buf_(std::max<size_t>(chunkSize, 1) + kKept) {
+    next_ = end_ = buf_.data();
+  }
+
+  // The parser's input: the byte after the last, or the end of the text.
+  // Taking the bytes straight from the buffer, inline, is what keeps
+  // reading a chunk at a time as cheap as reading a whole text in memory.
+  struct Adapter {
+    using char_type = char;
+    std::char_traits<char>::int_type get_character() {
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
+        return std::char_traits<char>::eof();
+      }
+      return std::char_traits<char>::to_int_type(*in->next_++);
+    }
+    JsonInput* in;
+  };
+
+  // Reads the first chunk: true when it filled the buffer, so that the text
+  // is likely to go on.
+  bool firstChunkFull() {
+    fill();
+    return size_t(end_ - buf_.data()) == buf_.size();
+  }
+
+  // Bytes given to the parser so far.
+  uint64_t offset() const { return base_ + uint64_t(next_ - buf_.data()); }
+  std::string at(uint64_t offset) const;
+  // Reads what the parser left; the first error of the source, else the
+  // first NUL byte, else ok.
+  Status finish();
+
+ private:
+  // Bytes of one chunk kept when the next is read: at least as many as the
+  // parser reads ahead of the byte an error is reported at.
+  static constexpr size_t kKept = 16;
+
+  bool more() {
+    if (nul_.empty()) fill();
+    return next_ != end_;
+  }
+  void fill();
+  void pass(const char* bytes, size_t n);
+
+  JsonSource* source_;
+  std::vector<char> buf_;
+  const char* next_;  // [next_, end_): read, not yet given to the parser
+  const char* end_;
+  uint64_t base_ = 0;       // the offset of buf_[0]
+  uint64_t line_ = 1;       // the line of buf_[0]
+  uint64_t lineStart_ = 0;  // the offset at which that line begins
+  bool ended_ = false;      // the source has no more
+  Status error_;            // the source's error, which ended the reading
+  std::string nul_;         // the message for the first NUL byte, once found
+};
+
+// The parser that Json::sax_parse uses, given the input adapter above:
+// sax_parse itself takes a text only as iterators, a container or a stream,
+// which cost a call or two for every byte.
+using JsonParser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
+
+// "invalid JSON at line L, column C: reason" for the parser's error at
+// `position` (its own count of the bytes it has read).
+std::string parseErrorMessage(const JsonInput& input, size_t position, const Json::exception& e);
+
+// The error for the object or array that opens one level too deep: the
+// byte the parser has just read.
+std::string tooDeepMessage(const JsonInput& input);
+
+}  // namespace velmoran::host
