@@ -31,7 +31,7 @@ enum class Event : char {
 // A block is handed over once it holds this many bytes.
 constexpr size_t kBlockBytes = size_t(64) << 10;
 // Blocks written and not yet read back, at most.
-constexpr size_t kMaxWaiting = 8;
+constexpr size_t kMaxWaiting = 4;
 
 // The blocks between the two threads, and how the parsing ended.
 class Blocks {

@@ -195,7 +195,7 @@ bool JsonHandler::parse_error(size_t position, const std::string&, const Json::e
 
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   JsonInput input(&source, chunkSize);
-  if (input.firstChunkFull()) {
+  if (worthReadingAhead(source.knownSize(), chunkSize) && input.firstChunkFull()) {
     if (std::optional<Status> s = readAhead(input, handler)) return *s;
   }
   handler->frames_.attach(&input);

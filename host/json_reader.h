@@ -39,17 +39,22 @@ class JsonSource {
   // ended (*got 0). An error (the input cannot be read, or is too large)
   // ends the reading.
   virtual Status read(char* buf, size_t size, size_t* got) = 0;
+  // The size of the text when the source knows it before reading (a file,
+  // a text in memory), else 0.
+  virtual uint64_t knownSize() const { return 0; }
 };
 
 // A text in memory as a source, given out at most `piece` bytes at a time.
 class TextSource : public JsonSource {
  public:
   explicit TextSource(std::string_view text, size_t piece = SIZE_MAX)
-      : text_(text), piece_(piece) {}
+      : text_(text), size_(text.size()), piece_(piece) {}
   Status read(char* buf, size_t size, size_t* got) override;
+  uint64_t knownSize() const override { return size_; }
 
  private:
   std::string_view text_;  // what is still to be read
+  uint64_t size_;          // the whole text
   size_t piece_;
 };
 

@@ -121,6 +121,7 @@ class InputFile : public JsonSource {
 
   Status open(const std::string& name, uint64_t limit);
   Status read(char* buf, size_t size, size_t* got) override;
+  uint64_t knownSize() const override { return size_; }
 
  private:
   Status tooLarge() const {
@@ -132,6 +133,7 @@ class InputFile : public JsonSource {
   std::string shown_;  // the name in messages
   uint64_t limit_ = 0;
   uint64_t total_ = 0;  // bytes read so far
+  uint64_t size_ = 0;   // a regular file's size, else 0
 };
 
 Status InputFile::open(const std::string& name, uint64_t limit) {
@@ -140,9 +142,8 @@ Status InputFile::open(const std::string& name, uint64_t limit) {
   limit_ = limit;
   if (fd_ < 0) return Status::invalidInput("cannot read " + shown_ + ": " + std::strerror(errno));
   struct stat st {};
-  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > limit) {
-    return tooLarge();
-  }
+  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = uint64_t(st.st_size);
+  if (size_ > limit) return tooLarge();
   return Status();
 }
 
