@@ -5,6 +5,7 @@
 // Thread safety: one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -8,7 +8,11 @@
 // byte after the document, a NUL byte included. Nothing in reading recurses
 // or copies in proportion to the depth or size of the input.
 //
-// Thread safety: one reader per document; nothing is shared.
+// A text of several chunks is parsed on a thread of its own while the
+// handler works on what has been parsed (json_ahead.h).
+//
+// Thread safety: one reader per document; nothing is shared. The handler
+// runs on the thread that calls readJson, whichever thread parses.
 #pragma once
 
 #include <nlohmann/json.hpp>
