@@ -621,7 +621,9 @@ Status OrderReader::finishParam(OrderRecords* out) {
 
 }  // namespace
 
-Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out) {
+namespace {
+
+Status build(JsonSource& json, const OrderOptions& options, OrderRecords* out, size_t chunkSize) {
   CodePage codePage;
   Status s = CodePage::open(options.codePage, &codePage);
   if (!s.ok()) {
@@ -629,13 +631,24 @@ Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* o
     return read.ok() ? s.prefixed("--codepage: ") : read;
   }
   OrderReader reader(codePage, options);
-  s = readJson(json, &reader);
+  s = readJson(json, &reader, chunkSize);
   return s.ok() ? reader.finish(out) : s;
 }
 
+}  // namespace
+
+Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out) {
+  return build(json, options, out, kJsonChunkSize);
+}
+
 Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out) {
+  return buildOrder(json, options, out, kJsonChunkSize);
+}
+
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out,
+                  size_t chunkSize) {
   TextSource source(json);
-  return buildOrder(source, options, out);
+  return build(source, options, out, chunkSize);
 }
 
 }  // namespace velmoran::host

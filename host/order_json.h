@@ -64,5 +64,9 @@ class JsonSource;
 Status buildOrder(JsonSource& json, const OrderOptions& options, OrderRecords* out);
 // The same for an order file in memory.
 Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out);
+// The same, reading the text `chunkSize` bytes at a time as a file is read
+// (a text of several chunks is parsed on a thread of its own).
+Status buildOrder(std::string_view json, const OrderOptions& options, OrderRecords* out,
+                  size_t chunkSize);
 
 }  // namespace velmoran::host

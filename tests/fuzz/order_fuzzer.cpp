@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary bytes as an order file, through the JSON-to-
 // records path and, when the input is valid, a real send into a temporary
 // directory. Every input must end in a clear error or in an order file whose
-// every record is well formed; a crash, a sanitizer report or a malformed
-// record is a finding.
+// every record is well formed; a crash, a sanitizer report, a malformed
+// record, or another outcome when the text is read in small chunks (and so
+// parsed on a thread of its own) is a finding.
 
 #include <stdlib.h>
 
@@ -81,8 +82,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   velmoran::host::OrderOptions options;
   options.exportDir = exportDir();
   velmoran::host::OrderRecords records;
-  velmoran::host::Status built = velmoran::host::buildOrder(
-      std::string_view(reinterpret_cast<const char*>(data), size), options, &records);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  velmoran::host::Status built = velmoran::host::buildOrder(text, options, &records);
+  // Read in small chunks, the text is parsed on a thread of its own: it must
+  // end the same way, with the same warnings.
+  velmoran::host::OrderRecords again;
+  velmoran::host::Status builtAhead = velmoran::host::buildOrder(text, options, &again, 7);
+  if (builtAhead.toString() != built.toString() || again.warnings != records.warnings) {
+    std::fprintf(stderr, "read in chunks: %s\nread whole: %s\n", builtAhead.toString().c_str(),
+                 built.toString().c_str());
+    std::abort();
+  }
   if (!built.ok()) return 0;
   std::filesystem::path file = std::filesystem::path(exportDir()) / "velmoran.txt";
   std::filesystem::remove(file);
