@@ -23,8 +23,18 @@ namespace velmoran::host {
 namespace {
 
 enum class Event : char {
-  kNull, kFalse, kTrue, kInteger, kUnsigned, kFloat, kString, kKey,
-  kStartObject, kEndObject, kStartArray, kEndArray,
+  kNull,
+  kFalse,
+  kTrue,
+  kInteger,
+  kUnsigned,
+  kFloat,
+  kString,
+  kKey,
+  kStartObject,
+  kEndObject,
+  kStartArray,
+  kEndArray,
   kStop,  // the parser stopped the reading: the error's message
 };
 
@@ -96,10 +106,10 @@ class Blocks {
   std::vector<std::string> spare_;   // taken and read, for the parser to fill again
   bool stopped_ = false;             // the reader wants no more
   std::atomic<bool> stoppedFlag_{false};  // the same, read by the parser without the lock
-  bool ended_ = false;               // the parser's thread has put its last block
-  bool parsed_ = false;              // the parser read the whole text
-  Status finished_;                  // the input's own error, or its NUL byte
-  std::exception_ptr thrown_;        // what the parser's thread threw
+  bool ended_ = false;                    // the parser's thread has put its last block
+  bool parsed_ = false;                   // the parser read the whole text
+  Status finished_;                       // the input's own error, or its NUL byte
+  std::exception_ptr thrown_;             // what the parser's thread threw
 };
 
 // The parser's handler on its thread: writes each event into the block.
@@ -215,22 +225,34 @@ class EventReader {
   bool replayOne(Event e) {
     JsonHandler& h = *handler_;
     switch (e) {
-      case Event::kNull: return h.null();
-      case Event::kFalse: return h.boolean(false);
-      case Event::kTrue: return h.boolean(true);
-      case Event::kInteger: return h.number_integer(read<Json::number_integer_t>());
-      case Event::kUnsigned: return h.number_unsigned(read<Json::number_unsigned_t>());
+      case Event::kNull:
+        return h.null();
+      case Event::kFalse:
+        return h.boolean(false);
+      case Event::kTrue:
+        return h.boolean(true);
+      case Event::kInteger:
+        return h.number_integer(read<Json::number_integer_t>());
+      case Event::kUnsigned:
+        return h.number_unsigned(read<Json::number_unsigned_t>());
       case Event::kFloat: {
         const auto v = read<Json::number_float_t>();
         return h.number_float(v, readText());
       }
-      case Event::kString: return h.string(readText());
-      case Event::kKey: return h.key(readText());
-      case Event::kStartObject: return h.start_object(size_t(-1));
-      case Event::kEndObject: return h.end_object();
-      case Event::kStartArray: return h.start_array(size_t(-1));
-      case Event::kEndArray: return h.end_array();
-      case Event::kStop: return h.stop(Status::invalidInput(readText()));
+      case Event::kString:
+        return h.string(readText());
+      case Event::kKey:
+        return h.key(readText());
+      case Event::kStartObject:
+        return h.start_object(size_t(-1));
+      case Event::kEndObject:
+        return h.end_object();
+      case Event::kStartArray:
+        return h.start_array(size_t(-1));
+      case Event::kEndArray:
+        return h.end_array();
+      case Event::kStop:
+        return h.stop(Status::invalidInput(readText()));
     }
     return false;
   }
