@@ -275,6 +275,12 @@ class EventReader {
   std::string text_;          // the text of the event being replayed
 };
 
+bool worthReadingAhead(uint64_t size, size_t chunkSize) {
+  constexpr uint64_t kChunks = 4;
+  static const bool severalCores = std::thread::hardware_concurrency() > 1;
+  return severalCores && (size == 0 || size / kChunks >= chunkSize);
+}
+
 std::optional<Status> readAhead(JsonInput& input, JsonHandler* handler) {
   Blocks blocks;
   std::thread parser;

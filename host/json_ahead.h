@@ -24,11 +24,9 @@ class JsonInput;
 
 // Whether a text of `size` bytes (0 when not known) read `chunkSize` bytes
 // at a time is worth a thread: a text of a few chunks is parsed before the
-// thread would have paid for itself. The text must also fill its first chunk.
-inline bool worthReadingAhead(uint64_t size, size_t chunkSize) {
-  constexpr uint64_t kChunks = 4;
-  return size == 0 || size / kChunks >= chunkSize;
-}
+// thread would have paid for itself, and on a single core the two threads
+// would only take turns. The text must also fill its first chunk.
+bool worthReadingAhead(uint64_t size, size_t chunkSize);
 
 // readJson's work, with the parser on a thread of its own; nothing when no
 // thread could be started (nothing is read then).
