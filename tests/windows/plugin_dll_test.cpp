@@ -294,19 +294,22 @@ TEST(PluginDll, ARuntimeErrorUnwindsFromThePluginThroughTheRuntime) {
 }
 
 TEST(PluginDll, ThreadsStartedAfterLoadingChangeNothing) {
-  // Each thread start and end reaches DllMain with the thread codes.
+  // Each thread start and end reaches DllMain with the thread codes. The
+  // export directory is a class-level member, one for every sender, so the
+  // threads send into one directory: each send succeeds, one order remains.
   ASSERT_NE(LoadLibraryA(pluginPath().c_str()), nullptr) << GetLastError();
+  TempDir dir;
   std::vector<std::thread> threads;
-  std::vector<std::string> files(4);
-  std::vector<TempDir> dirs(files.size());
-  for (size_t i = 0; i < files.size(); ++i) {
-    threads.emplace_back([&, i] {
-      send(exampleOrder(), dirs[i].name());
-      files[i] = readFile(dirs[i].orderFileName());
-    });
+  std::vector<Sent> sent(4);
+  for (size_t i = 0; i < sent.size(); ++i) {
+    threads.emplace_back([&, i] { sent[i] = send(exampleOrder(), dir.name()); });
   }
   for (std::thread& t : threads) t.join();
-  for (const std::string& file : files) EXPECT_EQ(file, kExampleFile);
+  for (const Sent& s : sent) {
+    EXPECT_TRUE(s.result.isLogical() && s.result.asLogical()) << s.message;
+    EXPECT_EQ(s.message, "Die Bestelldaten befinden sich in der Datei " + dir.orderFileName());
+  }
+  EXPECT_EQ(readFile(dir.orderFileName()), kExampleFile);
   EXPECT_EQ(hostrt::rtModuleCount(), 1);
   expectExampleSent();
 }
