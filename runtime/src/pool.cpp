@@ -236,6 +236,18 @@ struct ThreadCache {
 constinit HOSTRT_THREAD_LOCAL ThreadCache* threadCache = nullptr;
 constinit HOSTRT_THREAD_LOCAL bool cacheClosed = false;  // the thread is ending
 
+// Gives the first n blocks of the list back to the shared class.
+void giveBack(size_t index, LocalList& l, size_t n) {
+  SizeClass& c = classes[index];
+  std::lock_guard<std::mutex> lock(c.mutex);
+  for (; n > 0; --n) {
+    FreeBlock* block = l.head;
+    l.head = block->next;
+    --l.count;
+    c.freeList = new (block) FreeBlock{c.freeList};
+  }
+}
+
 // Gives every cached block back to its class and closes the cache: blocks
 // freed later on this thread (by destructors that run after this one) go to
 // the shared lists directly.
@@ -246,13 +258,7 @@ struct CacheCloser {
     cacheClosed = true;
     if (!cache) return;
     for (size_t i = 0; i < kClassCount; ++i) {
-      LocalList& l = cache->lists[i];
-      if (!l.head) continue;
-      std::lock_guard<std::mutex> lock(classes[i].mutex);
-      while (FreeBlock* block = l.head) {
-        l.head = block->next;
-        classes[i].freeList = new (block) FreeBlock{classes[i].freeList};
-      }
+      if (cache->lists[i].count > 0) giveBack(i, cache->lists[i], cache->lists[i].count);
     }
     delete cache;
   }
@@ -284,17 +290,6 @@ void takeBatch(size_t index, LocalList& l) {
   }
 }
 
-// Gives a batch of a full list back to the shared class.
-void giveBatch(size_t index, LocalList& l) {
-  SizeClass& c = classes[index];
-  std::lock_guard<std::mutex> lock(c.mutex);
-  for (size_t n = batchOf(blockBytesOf(index)); n > 0; --n) {
-    FreeBlock* block = l.head;
-    l.head = block->next;
-    --l.count;
-    c.freeList = new (block) FreeBlock{c.freeList};
-  }
-}
 
 }  // namespace
 
@@ -325,7 +320,8 @@ void poolFree(void* block, size_t size) noexcept {
   if (ThreadCache* cache = threadCache) {
     LocalList& l = cache->lists[index];
     l.head = new (block) FreeBlock{l.head};
-    if (++l.count >= 2 * batchOf(blockBytesOf(index))) giveBatch(index, l);
+    const size_t batch = batchOf(blockBytesOf(index));
+    if (++l.count >= 2 * batch) giveBack(index, l, batch);  // keeps one batch
     return;
   }
   SizeClass& c = classes[index];
