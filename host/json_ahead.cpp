@@ -50,8 +50,8 @@ class Blocks {
   // wait, and gets an empty one back. Dropped once the reader has stopped.
   void hand(std::string& block) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || stopped_; });
-    if (!stopped_) waiting_.push_back(std::move(block));
+    changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || !wanted(); });
+    if (wanted()) waiting_.push_back(std::move(block));
     block.clear();
     if (!spare_.empty()) {
       std::swap(block, spare_.back());
@@ -60,7 +60,7 @@ class Blocks {
     changed_.notify_all();
   }
   // False once the reader wants no more events.
-  bool wanted() const { return !stoppedFlag_.load(std::memory_order_relaxed); }
+  bool wanted() const { return !stopped_.load(std::memory_order_relaxed); }
   // The parsing has ended: its result, the input's, or what it threw.
   void end(bool parsed, Status finished, std::exception_ptr thrown) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -87,8 +87,7 @@ class Blocks {
   // No more events are wanted: the parser stops at its next event.
   void stop() {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopped_ = true;
-    stoppedFlag_.store(true, std::memory_order_relaxed);
+    stopped_.store(true, std::memory_order_relaxed);
     waiting_.clear();
     changed_.notify_all();
   }
@@ -104,12 +103,12 @@ class Blocks {
   std::condition_variable changed_;  // a block was handed or taken, or the reading stopped or ended
   std::deque<std::string> waiting_;  // written, not yet taken
   std::vector<std::string> spare_;   // taken and read, for the parser to fill again
-  bool stopped_ = false;             // the reader wants no more
-  std::atomic<bool> stoppedFlag_{false};  // the same, read by the parser without the lock
-  bool ended_ = false;                    // the parser's thread has put its last block
-  bool parsed_ = false;                   // the parser read the whole text
-  Status finished_;                       // the input's own error, or its NUL byte
-  std::exception_ptr thrown_;             // what the parser's thread threw
+  // The reader wants no more: set under the lock, read by the parser also without it.
+  std::atomic<bool> stopped_{false};
+  bool ended_ = false;         // the parser's thread has put its last block
+  bool parsed_ = false;        // the parser read the whole text
+  Status finished_;            // the input's own error, or its NUL byte
+  std::exception_ptr thrown_;  // what the parser's thread threw
 };
 
 // The parser's handler on its thread: writes each event into the block.
@@ -306,9 +305,7 @@ std::optional<Status> readAhead(JsonInput& input, JsonHandler* handler) {
     while (going && blocks.take(&block)) going = reader.replay(block);
   }
   blocks.rethrow();
-  if (!blocks.finished().ok()) return blocks.finished();
-  if (going && blocks.parsed()) return Status();
-  return handler->stopped().ok() ? Status::invalidInput("invalid JSON") : handler->stopped();
+  return readingOutcome(blocks.finished(), going && blocks.parsed(), *handler);
 }
 
 }  // namespace velmoran::host

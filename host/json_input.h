@@ -87,6 +87,10 @@ using JsonParser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
 // `position` (its own count of the bytes it has read).
 std::string parseErrorMessage(const JsonInput& input, size_t position, const Json::exception& e);
 
+// What a reading ends with: the input's own error first, else ok when the
+// parser read the whole text, else why the handler or the parser stopped.
+Status readingOutcome(const Status& input, bool parsed, const JsonHandler& handler);
+
 // The error for the object or array that opens one level too deep: the
 // byte the parser has just read.
 std::string tooDeepMessage(const JsonInput& input);

@@ -203,9 +203,13 @@ Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
       JsonParser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
   Status s = input.finish();
   handler->frames_.attach(nullptr);
-  if (!s.ok()) return s;
+  return readingOutcome(s, parsed, *handler);
+}
+
+Status readingOutcome(const Status& input, bool parsed, const JsonHandler& handler) {
+  if (!input.ok()) return input;
   if (parsed) return Status();
-  return handler->stopped().ok() ? Status::invalidInput("invalid JSON") : handler->stopped();
+  return handler.stopped().ok() ? Status::invalidInput("invalid JSON") : handler.stopped();
 }
 
 Status skipJson(JsonSource& source) {
