@@ -25,6 +25,11 @@
 #endif
 
 namespace velmoran {
+
+// A string whose bytes the plug-in may read directly: not a literal of a
+// library that was never loaded, which the runtime's functions reject.
+inline bool isLoadedString(const hostrt::Item& item) { return item.isString() && item.hasOps(); }
+
 using hostrt::call;
 using hostrt::guarded;
 using hostrt::Item;

@@ -18,7 +18,9 @@
 // unset mission number (nil or blank) counts as none; and a number too wide
 // for its columns is a runtime error rather than a field of asterisks.
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "exporter/literals.h"
 #include "exporter/velmoran_order.h"
@@ -37,8 +39,17 @@ const Name kQuantity("quantity");
 const Name kMissionNo("missionNo");
 const Name kRemark("remark");
 
-// The text with each carriage return and line feed replaced by a blank.
+// The text with each carriage return and line feed replaced by a blank. A
+// loaded string is mapped in one pass, and is itself the result when it has
+// neither; any other item goes to STRTRAN, which raises the runtime's error.
 Item withoutLineBreaks(const Item& text) {
+  if (isLoadedString(text)) {
+    std::string_view bytes = text.str();
+    if (bytes.find_first_of("\r\n") == bytes.npos) return text;
+    std::string flat(bytes);
+    std::replace_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return Item::string(flat);
+  }
   Item flat = call(STRTRAN)(text, lit::kCarriageReturn, lit::kBlank);
   return call(STRTRAN)(flat, lit::kLineFeed, lit::kBlank);
 }
