@@ -44,10 +44,11 @@ const Name kRemark("remark");
 // neither; any other item goes to STRTRAN, which raises the runtime's error.
 Item withoutLineBreaks(const Item& text) {
   if (isLoadedString(text)) {
+    auto isLineBreak = [](char c) { return c == '\r' || c == '\n'; };
     std::string_view bytes = text.str();
-    if (bytes.find_first_of("\r\n") == bytes.npos) return text;
+    if (std::none_of(bytes.begin(), bytes.end(), isLineBreak)) return text;
     std::string flat(bytes);
-    std::replace_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(flat.begin(), flat.end(), isLineBreak, ' ');
     return Item::string(flat);
   }
   Item flat = call(STRTRAN)(text, lit::kCarriageReturn, lit::kBlank);

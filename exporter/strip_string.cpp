@@ -2,6 +2,9 @@
 // every part number through it, so that blanks, hyphens, full stops, slashes,
 // backslashes and commas never reach the order file.
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +22,15 @@ using namespace hostrt;
 // what the six STRTRAN passes with the default list give.
 constexpr std::string_view kDefaultCharacters = " -./\\,";
 
+// Which bytes the default list removes, by byte value.
+constexpr std::array<bool, 256> kRemovedByDefault = [] {
+  std::array<bool, 256> removed{};
+  for (char c : kDefaultCharacters) removed[uint8_t(c)] = true;
+  return removed;
+}();
+
+bool removedByDefault(char c) { return kRemovedByDefault[uint8_t(c)]; }
+
 // The default list, built anew for the call that needs it.
 Item defaultList() {
   return call(ACREATE)(lit::kBlank, lit::kHyphen, lit::kFullStop, lit::kSlash, lit::kBackslash,
@@ -29,11 +41,11 @@ Item defaultList() {
 // itself when it has none of them.
 Item withoutDefaultCharacters(const Item& text) {
   std::string_view bytes = text.str();
-  if (bytes.find_first_of(kDefaultCharacters) == bytes.npos) return text;
+  if (std::none_of(bytes.begin(), bytes.end(), removedByDefault)) return text;
   std::string kept;
   kept.reserve(bytes.size());
   for (char c : bytes) {
-    if (kDefaultCharacters.find(c) == kDefaultCharacters.npos) kept += c;
+    if (!removedByDefault(c)) kept += c;
   }
   return Item::string(kept);
 }
