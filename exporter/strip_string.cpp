@@ -42,11 +42,9 @@ Item defaultList() {
 Item withoutDefaultCharacters(const Item& text) {
   std::string_view bytes = text.str();
   if (std::none_of(bytes.begin(), bytes.end(), removedByDefault)) return text;
-  std::string kept;
-  kept.reserve(bytes.size());
-  for (char c : bytes) {
-    if (!removedByDefault(c)) kept += c;
-  }
+  std::string kept(bytes.size(), ' ');
+  kept.erase(std::remove_copy_if(bytes.begin(), bytes.end(), kept.begin(), removedByDefault),
+             kept.end());
   return Item::string(kept);
 }
 
