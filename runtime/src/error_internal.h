@@ -33,18 +33,23 @@ extern constinit HOSTRT_THREAD_LOCAL int runtimeDepth;
 
 // Runs the body of a C entry point. Called from outside the runtime, it turns
 // an exception into the unwind state and returns a value-initialised result;
-// called from the runtime's own code, it lets the exception travel on.
+// called from the runtime's own code, it lets the exception travel on. The
+// body has one call site, so that the compiler puts it in line: the nested
+// case pays for its rethrow only when there is an exception.
 template <class Body>
 auto atBoundary(Body&& body) -> decltype(body()) {
-  if (runtimeDepth > 0) return body();
   struct Inside {
-    Inside() { ++runtimeDepth; }
+    Inside() : outermost(runtimeDepth++ == 0) {}
     ~Inside() { --runtimeDepth; }
+    const bool outermost;  // no entry point of the runtime was under way
   };
+  bool outermost = true;
   try {
     Inside inside;
+    outermost = inside.outermost;
     return body();
   } catch (...) {
+    if (!outermost) throw;
     unwindFromException();
     if constexpr (!std::is_void_v<decltype(body())>) return {};
   }
