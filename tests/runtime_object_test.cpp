@@ -301,6 +301,21 @@ TEST(RuntimeErrors, AResumedMemberReadYieldsTheHandlersValue) {
   EXPECT_EQ(ResumeWith::raised(), 4);
 }
 
+// A literal of a library never loaded cannot be copied into a member: the
+// first assignment looks the name up the checked way, the second takes the
+// short way for a known name. Both leave the error as the thread's unwind,
+// as every entry point does, and no exception leaves the C function.
+TEST(RuntimeErrors, AnUnloadedLiteralIsNotAssignedToAMember) {
+  Item counter = embed::newInstance(counterObject(), {Item::integer(4)});
+  const Name count("count");
+  Item unloaded(kLiteral, "never loaded");
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NO_THROW(rtSetMember(&counter, &count, &unloaded)) << i;
+    EXPECT_EQ(testing::raisedBy([] { checkUnwind(); }).code, kErrorNotLoaded) << i;
+  }
+  EXPECT_EQ(embed::getMember(counter, "count").asInteger(), 4);
+}
+
 TEST(RuntimeErrors, AResumedClassOfGivesTheClassOfTheHandlersObject) {
   Item counter = embed::newInstance(counterObject());
   testing::ResumeWith resume(counter);

@@ -461,18 +461,6 @@ const MemberSlot* lookUpMember(const Class* cls, const Name& member) {
   return cls->memberIndex.get(member.symbol());
 }
 
-// The slot of an instance's own member that the code running now may read
-// or assign without a check failing, or null.
-inline const MemberSlot* plainInstanceMember(const Item& object, const Name& member,
-                                              bool privileged) {
-  if (!object.isObject() || !object.hasOps()) return nullptr;
-  const Object* o = object.object();
-  const MemberSlot* found = lookUpMember(o->cls, member);
-  if (!found || found->def->classLevel() || o->isClass()) return nullptr;
-  if (found->def->internal() && !privileged && callerClass() != found->def->owner) return nullptr;
-  return found;
-}
-
 // A class-level member is one item shared by every thread that reaches the
 // class: it is read and replaced only under its class's mutex, so a reader
 // gets the old value or the new one whole. The value a replacement drops is
@@ -497,16 +485,32 @@ void writeMember(const Item& object, const MemberSlot& slot, const Item& value) 
   }
 }
 
+// The common case of reading or assigning a member, which the entry points
+// try before they set up their boundary: an instance's own member, when
+// nothing in copying `copied` into or out of it can fail. That needs the
+// name's symbol known already (interning may fail) and the item copied loaded
+// (copying an item of a library never loaded is an error). Null otherwise:
+// the caller goes the checked way.
+Item* plainMemberItem(const Item& object, const Name& member, bool privileged,
+                      const Item* copied) {
+  if (!object.isObject() || !object.hasOps() || !member.knownSymbol()) return nullptr;
+  Object* o = object.object();
+  const MemberSlot* found = o->cls->memberIndex.get(member.knownSymbol());
+  if (!found || found->def->classLevel() || o->isClass()) return nullptr;
+  if (found->def->internal() && !privileged && callerClass() != found->def->owner) return nullptr;
+  Item* item = &o->members()[found->slot];
+  return (copied ? copied : item)->hasOps() ? item : nullptr;
+}
+
 }  // namespace
 
 extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
+  const bool privileged = takePrivilege();
+  if (const Item* item = plainMemberItem(*object, *member, privileged, nullptr)) {
+    *result = *item;
+    return;
+  }
   atBoundary([&] {
-    bool privileged = takePrivilege();
-    // The common case first: an instance's own member, copied straight out.
-    if (const MemberSlot* slot = plainInstanceMember(*object, *member, privileged)) {
-      *result = object->object()->members()[slot->slot];
-      return;
-    }
     if (!object->isObject()) {
       *result = raiseError(kErrorNoMember,
                            std::string("member ") + member->text() + " of " + describeReceiver(*object),
@@ -532,13 +536,12 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
 }
 
 extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
+  const bool privileged = takePrivilege();
+  if (Item* item = plainMemberItem(*object, *member, privileged, value)) {
+    *item = *value;
+    return;
+  }
   atBoundary([&] {
-    bool privileged = takePrivilege();
-    // The common case first: an instance's own member, assigned in place.
-    if (const MemberSlot* slot = plainInstanceMember(*object, *member, privileged)) {
-      object->object()->members()[slot->slot] = *value;
-      return;
-    }
     if (!object->isObject()) {
       raiseError(kErrorNoMember,
                  std::string("member ") + member->text() + " of " + describeReceiver(*object),

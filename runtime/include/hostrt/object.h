@@ -93,6 +93,10 @@ class Name {
     }
     return s;
   }
+  // The symbol when it is known already, else 0; never interns.
+  uint32_t knownSymbol() const {
+    return std::atomic_ref<uint32_t>(symbol_).load(std::memory_order_relaxed);
+  }
 
  private:
   const char* text_;         // the name as written
