@@ -33,6 +33,7 @@ void blockFree(void* block, size_t, SmallBlocks) noexcept { std::free(block); }
 
 #include <pthread.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -349,16 +350,32 @@ void adviseHuge([[maybe_unused]] void* block, [[maybe_unused]] size_t bytes) {
 #endif
 }
 
+// From this size on a heap block's pages are faulted in when it is made: a
+// large growing block is written all through soon after (a string appended
+// to, an array filled), and one call that faults in its pages costs a
+// fraction of one page fault each.
+constexpr size_t kPopulatedHeapBlock = size_t(64) << 10;
+
+void* populatedHeapBlock(size_t size) {
+  void* block = std::malloc(size);
+  if (!block) throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+  if (size >= kPopulatedHeapBlock) {
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(block) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(block) + size) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);  // a hint
+  }
+#endif
+  return block;
+}
+
 }  // namespace
 
 void* blockAllocate(size_t size, SmallBlocks small) {
   switch (tierOf(size, small)) {
     case Tier::kPool: return poolAllocate(size);
-    case Tier::kHeap: {
-      void* block = std::malloc(size);
-      if (!block) throw std::bad_alloc();
-      return block;
-    }
+    case Tier::kHeap: return populatedHeapBlock(size);
     case Tier::kMapped: break;
   }
   const size_t bytes = mappedBytes(size);
@@ -372,7 +389,9 @@ void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small
   const Tier tier = tierOf(newSize, small);
   if (tierOf(oldSize, small) == tier) {
     if (tier == Tier::kPool && classIndex(oldSize) == classIndex(newSize)) return block;
-    if (tier == Tier::kHeap) {
+    // A large heap block grows by a copy into a new populated block, not by
+    // realloc, whose copy would fault the new pages in one at a time.
+    if (tier == Tier::kHeap && (newSize < kPopulatedHeapBlock || newSize <= oldSize)) {
       void* grown = std::realloc(block, newSize);
       if (!grown) throw std::bad_alloc();
       return grown;
