@@ -70,7 +70,7 @@ class SymbolMap {
 
   const value_type* lookUp(uint32_t symbol) const {
     if (table_.empty() || symbol == 0) return nullptr;
-    size_t mask = table_.size() - 1;
+    const size_t mask = mask_;
     for (size_t i = symbol & mask;; i = (i + 1) & mask) {
       if (table_[i].first == symbol) return &table_[i];
       if (table_[i].first == 0) return nullptr;
@@ -88,6 +88,7 @@ class SymbolMap {
   void grow() {
     std::vector<value_type> old(table_.empty() ? 8 : table_.size() * 2);
     old.swap(table_);
+    mask_ = table_.size() - 1;
     count_ = 0;
     for (value_type& entry : old) {
       if (entry.first != 0) place(entry.first, std::move(entry.second));
@@ -95,6 +96,7 @@ class SymbolMap {
   }
 
   std::vector<value_type> table_;  // a power of two in size, at most half full
+  size_t mask_ = 0;                // table_.size() - 1 once the table has entries
   size_t count_ = 0;               // entries in use
 };
 
