@@ -38,7 +38,8 @@ enum class Event : char {
   kStop,  // the parser stopped the reading: the error's message
 };
 
-// A block is handed over once it holds this many bytes.
+// A block is handed over once it holds this many bytes. It is made with room
+// for twice that, so that the last event rarely makes it grow.
 constexpr size_t kBlockBytes = size_t(64) << 10;
 // Blocks written and not yet read back, at most.
 constexpr size_t kMaxWaiting = 4;
@@ -57,6 +58,7 @@ class Blocks {
       std::swap(block, spare_.back());
       spare_.pop_back();
     }
+    block.reserve(2 * kBlockBytes);
     changed_.notify_all();
   }
   // False once the reader wants no more events.
@@ -114,7 +116,9 @@ class Blocks {
 // The parser's handler on its thread: writes each event into the block.
 class EventWriter : public nlohmann::json_sax<Json> {
  public:
-  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {}
+  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {
+    block_.reserve(2 * kBlockBytes);
+  }
 
   bool null() override { return put(Event::kNull); }
   bool boolean(bool v) override { return put(v ? Event::kTrue : Event::kFalse); }
