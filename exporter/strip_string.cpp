@@ -64,7 +64,7 @@ Item removeEach(Item text, const Item& list) {
 // true the result is padded with blanks to the length of the original text.
 //
 // Without a list, a loaded string (every part number that send passes) loses
-// the default characters in one pass: some sixty runtime calls fewer for
+// the default characters in one pass: some thirty runtime calls fewer for
 // each position. Any other text goes through the default list and STRTRAN,
 // which raises the runtime's error for it.
 void stripString(Item* result, int argc, const Item* argv) {
