@@ -67,9 +67,11 @@ void poolFree(void* block, size_t size) noexcept;
 // Small ones come from the pool when they come by the million and live long
 // (the strings of an order's records), from malloc when they are made and
 // dropped in passing (the array a call builds for itself), since malloc's
-// per-thread cache takes no lock. The size and `small` decide where a block
-// lives, so every call passes the ones the block was made with. On Windows
-// and under AddressSanitizer all three are malloc, realloc and free.
+// per-thread cache takes no lock. Those in between come from malloc; from
+// 64 KiB on with their pages faulted in by one call as they are made. The
+// size and `small` decide where a block lives, so every call passes the ones
+// the block was made with. On Windows and under AddressSanitizer all three
+// are malloc, realloc and free.
 inline constexpr size_t kMappedBlock = size_t(2) << 20;
 
 enum class SmallBlocks { kPooled, kMalloc };
