@@ -150,9 +150,6 @@ Status JsonInput::finish() {
   return Status();
 }
 
-std::string JsonFrames::at(uint64_t offset) const { return input_->at(offset); }
-uint64_t JsonFrames::offset() const { return input_->offset(); }
-
 std::string tooDeepMessage(const JsonInput& input) {
   return input.at(input.offset() - 1) + "objects and arrays nested more than " +
          std::to_string(kMaxJsonDepth) + " levels deep";

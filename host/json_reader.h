@@ -89,11 +89,6 @@ class JsonFrames {
   // The path of the value being read; `root`, when given, stands for the
   // outermost key as the document spells it.
   std::string path(std::string_view root = {}) const;
-  // "invalid JSON at line L, column C: " for the byte at offset, one of
-  // the last few that the parser has read.
-  std::string at(uint64_t offset) const;
-  // Bytes of the text that the parser has read.
-  uint64_t offset() const;
 
  private:
   // The keys of one object: the key being read, as spelled and case-folded,
