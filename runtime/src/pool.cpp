@@ -291,7 +291,6 @@ void takeBatch(size_t index, LocalList& l) {
   }
 }
 
-
 }  // namespace
 
 void* poolAllocate(size_t size) {
