@@ -1,14 +1,17 @@
 // readAhead: the parser on a thread of its own, its events handed over in
 // blocks of bytes. An event is a tag byte and its payload: a number's 8
-// bytes, a text's 8-byte length and its bytes.
+// bytes; a text's length, one byte below 255, else 255 and 8 bytes, then
+// its bytes.
 
 #include "host/json_ahead.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -43,22 +46,48 @@ enum class Event : char {
 constexpr size_t kBlockBytes = size_t(64) << 10;
 // Blocks written and not yet read back, at most.
 constexpr size_t kMaxWaiting = 4;
+// A text's length up to this fits the one byte before the text.
+constexpr size_t kShortText = 254;
+constexpr unsigned char kLongText = 255;
+
+// Events in bytes: written by the parser's thread through a pointer (a
+// string's append would check and update its size at every field), then
+// read back by the handler's.
+struct Block {
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0;      // bytes [0, size) are written
+  size_t capacity = 0;  // bytes allocated
+
+  // At least `more` bytes of room behind the written ones.
+  char* room(size_t more) {
+    if (capacity - size < more) grow(more);
+    return bytes.get() + size;
+  }
+  void grow(size_t more) {
+    const size_t wanted = std::max(size + more, 2 * kBlockBytes);
+    std::unique_ptr<char[]> larger(new char[wanted]);
+    if (size > 0) std::memcpy(larger.get(), bytes.get(), size);
+    bytes = std::move(larger);
+    capacity = wanted;
+  }
+  std::string_view written() const { return {bytes.get(), size}; }
+};
 
 // The blocks between the two threads, and how the parsing ended.
 class Blocks {
  public:
   // The parser's side: hands the block over, waiting while kMaxWaiting
   // wait, and gets an empty one back. Dropped once the reader has stopped.
-  void hand(std::string& block) {
+  void hand(Block& block) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || !wanted(); });
     if (wanted()) waiting_.push_back(std::move(block));
-    block.clear();
+    block = Block();
     if (!spare_.empty()) {
-      std::swap(block, spare_.back());
+      block = std::move(spare_.back());
       spare_.pop_back();
     }
-    block.reserve(2 * kBlockBytes);
+    block.size = 0;
     changed_.notify_all();
   }
   // False once the reader wants no more events.
@@ -75,12 +104,11 @@ class Blocks {
 
   // The reader's side: the next block into *block (whose bytes are kept for
   // reuse); false when the parsing has ended and every block was taken.
-  bool take(std::string* block) {
+  bool take(Block* block) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return !waiting_.empty() || ended_; });
     if (waiting_.empty()) return false;
-    block->clear();
-    spare_.push_back(std::move(*block));
+    if (block->bytes) spare_.push_back(std::move(*block));
     *block = std::move(waiting_.front());
     waiting_.pop_front();
     changed_.notify_all();
@@ -103,8 +131,8 @@ class Blocks {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;  // a block was handed or taken, or the reading stopped or ended
-  std::deque<std::string> waiting_;  // written, not yet taken
-  std::vector<std::string> spare_;   // taken and read, for the parser to fill again
+  std::deque<Block> waiting_;  // written, not yet taken
+  std::vector<Block> spare_;   // taken and read, for the parser to fill again
   // The reader wants no more: set under the lock, read by the parser also without it.
   std::atomic<bool> stopped_{false};
   bool ended_ = false;         // the parser's thread has put its last block
@@ -116,39 +144,29 @@ class Blocks {
 // The parser's handler on its thread: writes each event into the block.
 class EventWriter : public nlohmann::json_sax<Json> {
  public:
-  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {
-    block_.reserve(2 * kBlockBytes);
-  }
+  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {}
 
   bool null() override { return put(Event::kNull); }
   bool boolean(bool v) override { return put(v ? Event::kTrue : Event::kFalse); }
   bool number_integer(number_integer_t v) override { return put(Event::kInteger, v); }
   bool number_unsigned(number_unsigned_t v) override { return put(Event::kUnsigned, v); }
   bool number_float(number_float_t v, const string_t& text) override {
-    block_.push_back(char(Event::kFloat));
-    append(v);
-    return putText(text);
+    return putText(Event::kFloat, text, v);
   }
-  bool string(string_t& text) override {
-    block_.push_back(char(Event::kString));
-    return putText(text);
-  }
+  bool string(string_t& text) override { return putText(Event::kString, text); }
   bool binary(binary_t&) override { return false; }  // JSON text has none
   bool start_object(size_t) override { return open(Event::kStartObject); }
   bool start_array(size_t) override { return open(Event::kStartArray); }
   bool end_object() override { return --depth_, put(Event::kEndObject); }
   bool end_array() override { return --depth_, put(Event::kEndArray); }
-  bool key(string_t& text) override {
-    block_.push_back(char(Event::kKey));
-    return putText(text);
-  }
+  bool key(string_t& text) override { return putText(Event::kKey, text); }
   bool parse_error(size_t position, const std::string&, const Json::exception& e) override {
     return stopWith(parseErrorMessage(input_, position, e));
   }
 
   // Hands over what is written.
   void flush() {
-    if (!block_.empty()) blocks_.hand(block_);
+    if (block_.size > 0) blocks_.hand(block_);
   }
 
  private:
@@ -160,34 +178,48 @@ class EventWriter : public nlohmann::json_sax<Json> {
     return put(e);
   }
   bool stopWith(const std::string& message) {
-    block_.push_back(char(Event::kStop));
-    putText(message);
+    putText(Event::kStop, message);
     return false;
   }
   template <class T>
-  void append(const T& value) {
-    block_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  static char* write(char* at, const T& value) {
+    std::memcpy(at, &value, sizeof value);
+    return at + sizeof value;
   }
   template <class... Payload>
   bool put(Event e, const Payload&... payload) {
-    block_.push_back(char(e));
-    (append(payload), ...);
-    return written();
+    char* at = block_.room(1 + (sizeof(Payload) + ... + 0));
+    *at++ = char(e);
+    ((at = write(at, payload)), ...);
+    return written(at);
   }
-  bool putText(std::string_view text) {
-    append(uint64_t(text.size()));
-    block_.append(text);
-    return written();
+  // The tag, the payload (a float's value), the text's length and the text.
+  template <class... Payload>
+  bool putText(Event e, std::string_view text, const Payload&... payload) {
+    const size_t n = text.size();
+    char* at = block_.room(1 + (sizeof(Payload) + ... + 0) + 1 + sizeof(uint64_t) + n);
+    *at++ = char(e);
+    ((at = write(at, payload)), ...);
+    if (n <= kShortText) {
+      *at++ = char(n);
+    } else {
+      *at++ = char(kLongText);
+      at = write(at, uint64_t(n));
+    }
+    std::memcpy(at, text.data(), n);
+    return written(at + n);
   }
-  bool written() {
-    if (block_.size() >= kBlockBytes) blocks_.hand(block_);
+  // The event is written up to `end`.
+  bool written(char* end) {
+    block_.size = size_t(end - block_.bytes.get());
+    if (block_.size >= kBlockBytes) blocks_.hand(block_);
     return blocks_.wanted();
   }
 
   const JsonInput& input_;
   Blocks& blocks_;
-  std::string block_;  // events not yet handed over
-  size_t depth_ = 0;   // objects and arrays open
+  Block block_;       // events not yet handed over
+  size_t depth_ = 0;  // objects and arrays open
 };
 
 // The parser's thread: parses the text, then reads the rest of the source
@@ -267,7 +299,8 @@ class EventReader {
     return value;
   }
   std::string& readText() {
-    const auto size = size_t(read<uint64_t>());
+    size_t size = static_cast<unsigned char>(*at_++);
+    if (size == kLongText) size = size_t(read<uint64_t>());
     text_.assign(at_, size);
     at_ += size;
     return text_;
@@ -305,8 +338,8 @@ std::optional<Status> readAhead(JsonInput& input, JsonHandler* handler) {
   {
     Join join{blocks, parser};
     EventReader reader(handler);
-    std::string block;
-    while (going && blocks.take(&block)) going = reader.replay(block);
+    Block block;
+    while (going && blocks.take(&block)) going = reader.replay(block.written());
   }
   blocks.rethrow();
   return readingOutcome(blocks.finished(), going && blocks.parsed(), *handler);

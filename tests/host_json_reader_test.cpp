@@ -122,6 +122,35 @@ TEST(HostJsonReader, AHandlerThatStopsOrThrowsEarlyEndsTheParsingThread) {
   EXPECT_THROW(velmoran::host::readJson(source, &throwing, 4096), std::runtime_error);
 }
 
+// Texts pass between the threads with a length of one byte up to 254 and of
+// nine from 255; a text longer than a block makes its block grow. Each must
+// reach the handler whole, in its place among the numbers around it.
+TEST(HostJsonReader, TextsOfEveryLengthReachTheHandlerWholeFromTheParsingThread) {
+  struct Recorder : Checker {
+    std::vector<std::string> seen;
+    bool string(string_t& s) override { return seen.push_back(s), Checker::string(s); }
+    bool key(string_t& k) override { return seen.push_back("key " + k), Checker::key(k); }
+    bool number_float(number_float_t v, const string_t& s) override {
+      return seen.push_back(std::to_string(v) + " " + s), Checker::number_float(v, s);
+    }
+  };
+  std::string text = "[";
+  std::vector<std::string> expected;
+  for (size_t length : {0, 1, 254, 255, 256, 70000, 200000}) {
+    std::string s;
+    for (size_t i = 0; i < length; ++i) s += char('a' + i % 26);
+    text += "{\"" + s + "\": \"" + s + "\", \"f\": 2.5e0}, ";
+    expected.insert(expected.end(), {"key " + s, s, "key f", "2.500000 2.5e0"});
+  }
+  text += "0]";
+  for (size_t chunk : {size_t(4096), size_t(1) << 30}) {
+    TextSource source(text);
+    Recorder recorder;
+    ASSERT_TRUE(velmoran::host::readJson(source, &recorder, chunk).ok());
+    EXPECT_EQ(recorder.seen, expected) << "chunk " << chunk;
+  }
+}
+
 // An object's keys are compared as a short list up to 16, then in a hash
 // set; a key given again in any letter case is found either way, and only
 // ASCII letters are folded.
