@@ -504,12 +504,12 @@ Item* plainMemberItem(const Item& object, const Name& member, bool privileged,
 
 }  // namespace
 
-extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
-  const bool privileged = takePrivilege();
-  if (const Item* item = plainMemberItem(*object, *member, privileged, nullptr)) {
-    *result = *item;
-    return;
-  }
+namespace {
+
+// The checked ways of reading and assigning a member, kept out of line so
+// that the entry points' short ways save and restore no more than they use.
+[[gnu::noinline]] void checkedGetMember(Item* result, const Item* object, const Name* member,
+                                        bool privileged) {
   atBoundary([&] {
     if (!object->isObject()) {
       *result = raiseError(kErrorNoMember,
@@ -535,12 +535,8 @@ extern "C" void rtGetMember(Item* result, const Item* object, const Name* member
   });
 }
 
-extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
-  const bool privileged = takePrivilege();
-  if (Item* item = plainMemberItem(*object, *member, privileged, value)) {
-    *item = *value;
-    return;
-  }
+[[gnu::noinline]] void checkedSetMember(const Item* object, const Name* member, const Item* value,
+                                        bool privileged) {
   atBoundary([&] {
     if (!object->isObject()) {
       raiseError(kErrorNoMember,
@@ -555,6 +551,26 @@ extern "C" void rtSetMember(const Item* object, const Name* member, const Item* 
       writeMember(*object, *slot, *value);
     }
   });
+}
+
+}  // namespace
+
+extern "C" void rtGetMember(Item* result, const Item* object, const Name* member) {
+  const bool privileged = takePrivilege();
+  if (const Item* item = plainMemberItem(*object, *member, privileged, nullptr)) {
+    *result = *item;
+    return;
+  }
+  checkedGetMember(result, object, member, privileged);
+}
+
+extern "C" void rtSetMember(const Item* object, const Name* member, const Item* value) {
+  const bool privileged = takePrivilege();
+  if (Item* item = plainMemberItem(*object, *member, privileged, value)) {
+    *item = *value;
+    return;
+  }
+  checkedSetMember(object, member, value, privileged);
 }
 
 namespace {
