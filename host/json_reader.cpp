@@ -39,32 +39,43 @@ void copyAndFold(std::string_view key, char* spelled, char* folded) {
 
 }  // namespace
 
-// The key is written behind the keys kept, folded and then as spelled; it
-// is kept, the folded copy alone, only when it is new.
+// A key spelled as the one in its place in the object before, after keys
+// that all were, is new: the object before had no key twice. Otherwise the
+// keys of the object before are dropped from the first that differs, and the
+// key is written behind this object's keys, folded and then as spelled; it
+// is kept only when it is new.
 bool JsonFrames::KeySet::insert(std::string_view key) {
-  last_ = ends_.empty() ? 0 : ends_.back();
-  lastSize_ = key.size();
-  const size_t end = last_ + 2 * key.size();
+  const size_t n = key.size();
+  if (count_ < ends_.size()) {
+    const size_t at = begin(count_);
+    if (ends_[count_] - at == 2 * n && std::memcmp(keys_.data() + at + n, key.data(), n) == 0) {
+      last_ = at, lastSize_ = n, ++count_;
+      return true;
+    }
+    ends_.resize(count_);
+  }
+  last_ = begin(ends_.size());
+  lastSize_ = n;
+  const size_t end = last_ + 2 * n;
   if (keys_.size() < end) keys_.resize(2 * end);
-  copyAndFold(key, keys_.data() + last_ + key.size(), keys_.data() + last_);
+  copyAndFold(key, keys_.data() + last_ + n, keys_.data() + last_);
   if (ends_.size() == kFew) return many_.emplace(folded()).second;
   if (amongFew(folded())) return false;
-  ends_.push_back(last_ + key.size());
+  ends_.push_back(end);
+  count_ = ends_.size();
   if (ends_.size() == kFew) {
-    size_t begin = 0;
-    for (size_t e : ends_) many_.emplace(keys_, begin, e - begin), begin = e;
+    for (size_t i = 0; i < kFew; ++i) many_.emplace(keys_, begin(i), (ends_[i] - begin(i)) / 2);
   }
   return true;
 }
 
 bool JsonFrames::KeySet::amongFew(std::string_view folded) const {
-  size_t begin = 0;
-  for (size_t end : ends_) {
-    if (end - begin == folded.size() &&
-        std::memcmp(keys_.data() + begin, folded.data(), folded.size()) == 0) {
+  for (size_t i = 0; i < ends_.size(); ++i) {
+    const size_t at = begin(i);
+    if (ends_[i] - at == 2 * folded.size() &&
+        std::memcmp(keys_.data() + at, folded.data(), folded.size()) == 0) {
       return true;
     }
-    begin = end;
   }
   return false;
 }

@@ -94,7 +94,10 @@ class JsonFrames {
   // The keys of one object: the key being read, as spelled and case-folded,
   // and the keys so far, case-folded. Objects mostly have a few keys, which
   // one buffer holds end to end more cheaply than a hash set; a long object
-  // gets one.
+  // gets one. Objects at one depth mostly spell the same keys in the same
+  // order (the positions of an order), so the keys of the object before are
+  // kept: a key spelled as the one in its place there, after keys that all
+  // were, is known to be new without folding or comparing it again.
   class KeySet {
    public:
     // Takes the key being read; false when the object has it already.
@@ -102,17 +105,26 @@ class JsonFrames {
     // The key being read, as spelled and case-folded.
     std::string_view spelled() const { return {keys_.data() + last_ + lastSize_, lastSize_}; }
     std::string_view folded() const { return {keys_.data() + last_, lastSize_}; }
-    void clear() { ends_.clear(), many_.clear(), last_ = lastSize_ = 0; }
+    // A new object begins; the keys of the one before stay for comparison.
+    void clear() {
+      if (ends_.size() == kFew) ends_.clear(), many_.clear();
+      count_ = last_ = lastSize_ = 0;
+    }
 
    private:
     bool amongFew(std::string_view folded) const;
+    size_t begin(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
 
     static constexpr size_t kFew = 16;
-    // Up to kFew keys case-folded end to end, then the key being read,
-    // case-folded and as spelled. It only grows, so that a key is written
-    // straight into it, with no call to copy it.
+    // Up to kFew keys end to end, each case-folded and then as spelled, then
+    // the key being read when it is not among them. It only grows, so that a
+    // key is written straight into it, with no call to copy it.
     std::string keys_;
-    std::vector<size_t> ends_;  // where each of those kFew keys ends in keys_
+    // Where each of those keys ends in keys_: this object's first count_,
+    // then those of the object before that follow the ones this object
+    // has spelled alike so far.
+    std::vector<size_t> ends_;
+    size_t count_ = 0;                // keys of this object so far, up to kFew
     size_t last_ = 0, lastSize_ = 0;  // where the key being read begins, its size
     std::unordered_set<std::string> many_;  // every key, once there are kFew
   };

@@ -184,4 +184,29 @@ TEST(HostJsonReader, DuplicateKeysAreFoundInLongObjects) {
   }
 }
 
+// Each object at a depth is compared with the keys of the object before it
+// there, which are known to be distinct; a key given twice is still found
+// whether this object spells its keys as that one did up to it or not, and
+// a message names the key as this object spells it.
+TEST(HostJsonReader, DuplicateKeysAreFoundInObjectsThatFollowOneAnother) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {R"([{"a": 1, "b": 2}, {"a": 1, "B": 2}, {"a": 1}, {"a": 1, "b": 2, "c": 3}])", "ok"},
+      {R"([{"a": 1, "b": 2}, {"a": 1, "A": 2}])", "[2].A: duplicate key"},
+      {R"([{"a": 1, "b": 2}, {"a": 1, "b": 2, "a": 3}])", "[2].a: duplicate key"},
+      {R"([{"a": 1, "b": 2}, {"b": 1, "a": 2, "B": 3}])", "[2].B: duplicate key"},
+      {R"([{"a": 1, "b": 2, "c": 3}, {"a": 1, "b": 2}, {"a": 1, "b": 2, "c": 3, "A": 4}])",
+       "[3].A: duplicate key"},
+      {R"([{"a": 1, "k": {"x": 1}}, {"a": 1, "k": {"x": 1, "X": 2}}])", "[2].k.X: duplicate key"},
+      {R"([{"kEy": [{"x": 1}]}, {"kEy": [{"x": 1}, {"x": 1, "x": 2}]}])",
+       "[2].kEy[2].x: duplicate key"},
+  };
+  for (const auto& c : cases) {
+    const std::string got = readWith<TextSource>(c.text, 1 << 20, SIZE_MAX);
+    EXPECT_EQ(got.rfind(c.message, 0), 0u) << c.text << "\n" << got;
+  }
+}
+
 }  // namespace
