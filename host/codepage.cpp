@@ -66,8 +66,12 @@ Status CodePage::open(std::string_view name, CodePage* page) {
   return Status();
 }
 
+bool CodePage::keepsAsIs(std::string_view utf8) const {
+  return !converter_ || (converter_->asciiKept && isAscii(utf8));
+}
+
 Status CodePage::convert(std::string_view utf8, std::string* out) {
-  if (!converter_ || (converter_->asciiKept && isAscii(utf8))) {
+  if (keepsAsIs(utf8)) {
     out->assign(utf8);
     return Status();
   }

@@ -34,6 +34,9 @@ class CodePage {
   // Converts valid UTF-8 text into *out. Fails, naming the character, when
   // the code page cannot hold one of them; *out is then unspecified.
   Status convert(std::string_view utf8, std::string* out);
+  // True when convert() would give the text's own bytes (UTF-8 kept, or
+  // ASCII in a code page that keeps it), so that the text serves as it is.
+  bool keepsAsIs(std::string_view utf8) const;
 
  private:
   // The platform's converter, defined with open() and convert(); the deleter

@@ -135,8 +135,10 @@ Status CodePage::open(std::string_view name, CodePage* page) {
   return Status();
 }
 
+bool CodePage::keepsAsIs(std::string_view) const { return !converter_; }
+
 Status CodePage::convert(std::string_view utf8, std::string* out) {
-  if (!converter_) {
+  if (keepsAsIs(utf8)) {
     out->assign(utf8);
     return Status();
   }

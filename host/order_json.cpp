@@ -510,9 +510,13 @@ bool OrderReader::item(const Value& v, Section s, Item* out) {
     }
     case Type::number_float: *out = Item::real(v.scalar->get<double>()); return true;
     case Type::string: {
-      Status converted = codePage_.convert(*v.text, &converted_);
-      if (!converted.ok()) return fail(s, converted.toString()), false;
-      *out = Item::string(std::string_view(converted_));
+      std::string_view text = *v.text;
+      if (!codePage_.keepsAsIs(text)) {
+        Status converted = codePage_.convert(text, &converted_);
+        if (!converted.ok()) return fail(s, converted.toString()), false;
+        text = converted_;
+      }
+      *out = Item::string(text);
       return true;
     }
     default: return fail(s, "a value of a kind that records cannot hold"), false;
