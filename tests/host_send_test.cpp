@@ -191,7 +191,8 @@ TEST_F(HostSend, RemarkIsConvertedToTheCodePage) {
   for (const auto& c : cases) {
     Outcome r = send(orderWith(R"({"partNo": "X", "missionNo": 0, "remark": "Grüße"})"), c.args);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(orderFile()), "ORDDTL" + c.partNo + "              0000000 " + c.bytes + kEnd);
+    EXPECT_EQ(readFile(orderFile()),
+              "ORDDTL" + c.partNo + "              0000000 " + c.bytes + kEnd);
   }
 }
 
