@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace velmoran::host {
 
@@ -37,10 +38,18 @@ struct CodePage::Converter {
 
 namespace {
 
+// Eight bytes at a time: a byte of 0x80 or more sets a high bit of the word.
 bool isAscii(std::string_view text) {
-  unsigned char any = 0;
-  for (char c : text) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
+  constexpr uint64_t kHighBits = 0x8080808080808080;
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + sizeof any <= text.size(); i += sizeof any) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    any |= word;
+  }
+  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
+  return (any & kHighBits) == 0;
 }
 
 }  // namespace
