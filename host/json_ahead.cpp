@@ -131,8 +131,8 @@ class Blocks {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;  // a block was handed or taken, or the reading stopped or ended
-  std::deque<Block> waiting_;  // written, not yet taken
-  std::vector<Block> spare_;   // taken and read, for the parser to fill again
+  std::deque<Block> waiting_;        // written, not yet taken
+  std::vector<Block> spare_;         // taken and read, for the parser to fill again
   // The reader wants no more: set under the lock, read by the parser also without it.
   std::atomic<bool> stopped_{false};
   bool ended_ = false;         // the parser's thread has put its last block
