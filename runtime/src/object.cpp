@@ -502,10 +502,6 @@ Item* plainMemberItem(const Item& object, const Name& member, bool privileged,
   return (copied ? copied : item)->hasOps() ? item : nullptr;
 }
 
-}  // namespace
-
-namespace {
-
 // The checked ways of reading and assigning a member, kept out of line so
 // that the entry points' short ways save and restore no more than they use.
 [[gnu::noinline]] void checkedGetMember(Item* result, const Item* object, const Name* member,
