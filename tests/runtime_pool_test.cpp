@@ -84,6 +84,22 @@ TEST(PoolBlocks, ResizingKeepsTheBytesWithinAndAcrossPooledHeapAndMappedSizes) {
   }
 }
 
+TEST(PoolBlocks, PagesFaultedInAheadKeepWhatIsAlreadyWrittenThere) {
+  // The pool's thread may come to a page only after the text has reached it.
+  constexpr size_t kSize = 3 * kHugePageBytes;
+  auto* bytes = static_cast<unsigned char*>(blockAllocate(kSize, SmallBlocks::kPooled));
+  for (size_t i = 0; i < kSize; ++i) bytes[i] = static_cast<unsigned char>(i * 13 + 1);
+  for (int round = 0; round < 20; ++round) {
+    for (size_t written = 0; written < kSize; written += kHugePageBytes) {
+      faultInNextHugePage(bytes, kSize, written);
+    }
+    for (size_t i = 0; i < kSize; ++i) {
+      ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 13 + 1)) << "byte " << i;
+    }
+  }
+  blockFree(bytes, kSize, SmallBlocks::kPooled);
+}
+
 TEST(PoolThreads, FourThreadsAllocateAndFreeOneSizeClassTogether) {
   constexpr int kThreads = 4, kRounds = 200, kPerRound = 64;
   constexpr size_t kSize = 224;  // one class for all threads

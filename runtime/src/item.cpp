@@ -82,9 +82,11 @@ void deleteStringBuffer(StringBuffer* buffer) {
 
 StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
   size_t length = buffer->length, count = tail.size();
+  bool grown = false;
   if (count <= buffer->spare) {
     buffer->spare -= uint32_t(count);
   } else {
+    grown = true;
     // Grow to twice the new length; a tail inside the buffer moves with it.
     size_t at = uintptr_t(tail.data()) - uintptr_t(buffer->bytes());
     bool inside = at < length;
@@ -100,6 +102,12 @@ StringBuffer* appendToBuffer(StringBuffer* buffer, std::string_view tail) {
   std::memmove(buffer->bytes() + length, tail.data(), count);
   buffer->length = length + count;
   buffer->bytes()[length + count] = '\0';
+  // A long text that keeps growing has its next huge page faulted in while
+  // it fills this one.
+  const size_t end = sizeof(StringBuffer) + length + count;
+  if (grown || (end - count) / kHugePageBytes != end / kHugePageBytes) {
+    faultInNextHugePage(buffer, bufferSize(length + count, buffer->spare), end);
+  }
   return buffer;
 }
 

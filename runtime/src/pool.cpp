@@ -26,6 +26,7 @@ void* blockResize(void* block, size_t, size_t newSize, SmallBlocks) {
   return grown;
 }
 void blockFree(void* block, size_t, SmallBlocks) noexcept { std::free(block); }
+void faultInNextHugePage(void*, size_t, size_t) noexcept {}
 
 }  // namespace hostrt
 
@@ -50,7 +51,7 @@ namespace {
 
 constexpr size_t kGranule = 16;
 constexpr size_t kClassCount = kPoolMaxBlock / kGranule;
-constexpr size_t kChunkBytes = size_t(2) << 20;  // one huge page
+constexpr size_t kChunkBytes = kHugePageBytes;
 constexpr size_t kRunBytes = size_t(64) << 10;   // what a size class takes at a time
 // The first chunk, of ordinary pages, and its runs (see refill).
 constexpr size_t kFirstChunkBytes = size_t(512) << 10;
@@ -109,7 +110,8 @@ char* mapHugeChunk() {
 // large order a fifth of its time, and this way it runs on another core than
 // the order's work. When no chunk is ready (or the thread could not be
 // started) the chunk is mapped on the spot. At most one ready chunk waits,
-// so memory grows by one huge page at most.
+// so memory grows by one huge page at most. The same thread faults in the
+// next page of a long growing block when asked (faultIn).
 //
 // Thread safety: everything under mutex_, which is taken inside chunkMutex
 // and never the other way round. The object is never destroyed, so that the
@@ -121,12 +123,27 @@ class ChunkPrefetcher {
     std::lock_guard<std::mutex> lock(mutex_);
     char* chunk = std::exchange(ready_, nullptr);
     wanted_ = true;
-    if (!started_) start();
-    asked_.notify_one();
+    wake();
     return chunk;
   }
 
+  // Asks for the pages of [begin, begin + bytes) to be faulted in. A request
+  // not yet served gives way to the newer one. Memory unmapped by the time
+  // it is served is left alone (madvise fails); memory mapped anew there
+  // only has its pages faulted in early, which changes no byte.
+  void faultIn(char* begin, size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faultBegin_ = begin;
+    faultBytes_ = bytes;
+    wake();
+  }
+
  private:
+  // Called with mutex_ held.
+  void wake() {
+    if (!started_) start();
+    asked_.notify_one();
+  }
   void start() {
     started_ = true;
     try {
@@ -134,14 +151,23 @@ class ChunkPrefetcher {
     } catch (const std::system_error&) {  // no thread: chunks are mapped on the spot
     }
   }
-  // Maps and populates a chunk whenever one is wanted and none is ready.
+  // Faults in what faultIn asked for, and maps and populates a chunk
+  // whenever one is wanted and none is ready.
   void run() {
     pthread_setname_np(pthread_self(), "hostrt-pool");  // how integrators see it in a debugger
     for (;;) {
+      char* faultBegin;
+      size_t faultBytes;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        asked_.wait(lock, [this] { return wanted_ && !ready_; });
-        wanted_ = false;
+        asked_.wait(lock, [this] { return faultBytes_ > 0 || (wanted_ && !ready_); });
+        faultBegin = std::exchange(faultBegin_, nullptr);
+        faultBytes = std::exchange(faultBytes_, 0);
+        if (faultBytes == 0) wanted_ = false;
+      }
+      if (faultBytes > 0) {
+        populate(faultBegin, faultBytes);
+        continue;
       }
       char* chunk = nullptr;
       try {
@@ -149,20 +175,30 @@ class ChunkPrefetcher {
       } catch (const std::bad_alloc&) {
         continue;  // the next take maps its chunk itself, and fails there
       }
-#ifdef MADV_POPULATE_WRITE
-      madvise(chunk, kChunkBytes, MADV_POPULATE_WRITE);  // faults the pages in now
-#endif
+      populate(chunk, kChunkBytes);
       std::lock_guard<std::mutex> lock(mutex_);
       ready_ = chunk;
     }
   }
+  static void populate([[maybe_unused]] char* begin, [[maybe_unused]] size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    madvise(begin, bytes, MADV_POPULATE_WRITE);  // faults the pages in now
+#endif
+  }
 
   std::mutex mutex_;
-  std::condition_variable asked_;  // signalled when a chunk is wanted
+  std::condition_variable asked_;  // signalled when a chunk or a fault-in is wanted
   char* ready_ = nullptr;          // a mapped chunk with its pages in, or null
   bool wanted_ = false;            // take() asked for a chunk since the last one was made
   bool started_ = false;           // the thread was started, or could not be
+  char* faultBegin_ = nullptr;     // the pages faultIn asked for, not yet faulted in:
+  size_t faultBytes_ = 0;          //   [faultBegin_, faultBegin_ + faultBytes_)
 };
+
+ChunkPrefetcher& chunkPrefetcher() {
+  static ChunkPrefetcher& prefetcher = *new ChunkPrefetcher;
+  return prefetcher;
+}
 
 // Huge chunks mapped before the first is readied ahead: an order that needs
 // only a few does not pay for a thread and a chunk it would not use.
@@ -172,8 +208,7 @@ constexpr size_t kChunksBeforeReadying = 2;
 char* nextHugeChunk() {
   static size_t mapped = 0;  // huge chunks handed out so far, under chunkMutex
   if (mapped++ < kChunksBeforeReadying) return mapHugeChunk();
-  static ChunkPrefetcher& prefetcher = *new ChunkPrefetcher;
-  char* chunk = prefetcher.take();
+  char* chunk = chunkPrefetcher().take();
   return chunk ? chunk : mapHugeChunk();
 }
 
@@ -408,6 +443,16 @@ void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small
   std::memcpy(moved, block, oldSize < newSize ? oldSize : newSize);
   blockFree(block, oldSize, small);
   return moved;
+}
+
+void faultInNextHugePage(void* block, size_t size, size_t written) noexcept {
+  if (tierOf(size, SmallBlocks::kPooled) != Tier::kMapped) return;
+  const size_t next = (written / kHugePageBytes + 1) * kHugePageBytes;
+  if (next >= mappedBytes(size)) return;
+  try {
+    chunkPrefetcher().faultIn(static_cast<char*>(block) + next, kHugePageBytes);
+  } catch (const std::exception&) {  // no memory or no lock: the write faults the pages itself
+  }
 }
 
 void blockFree(void* block, size_t size, SmallBlocks small) noexcept {

@@ -73,6 +73,8 @@ void poolFree(void* block, size_t size) noexcept;
 // the block was made with. On Windows and under AddressSanitizer all three
 // are malloc, realloc and free.
 inline constexpr size_t kMappedBlock = size_t(2) << 20;
+// The size of a huge page, the unit in which mapped blocks are faulted in.
+inline constexpr size_t kHugePageBytes = size_t(2) << 20;
 
 enum class SmallBlocks { kPooled, kMalloc };
 
@@ -83,5 +85,13 @@ void* blockAllocate(size_t size, SmallBlocks small);
 void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small);
 // Frees a block made with `size` bytes.
 void blockFree(void* block, size_t size, SmallBlocks small) noexcept;
+
+// For a growing block of `size` bytes that is written from start to end (a
+// long text appended to) and has just been written up to offset `written`:
+// when it is a mapped block, its huge page after the one holding that offset
+// is faulted in ahead on the pool's thread, so that the kernel zeroes it
+// beside the work instead of inside it. A hint only, and nothing on Windows
+// and under AddressSanitizer.
+void faultInNextHugePage(void* block, size_t size, size_t written) noexcept;
 
 }  // namespace hostrt
