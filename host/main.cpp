@@ -159,6 +159,12 @@ Status InputFile::read(char* buf, size_t size, size_t* got) {
   return Status();
 }
 
+// The order's records, left to the system when the process ends: releasing
+// a large order's positions one by one costs more than the rest of the
+// ending (30 ms at a million positions) and gives back nothing that anything
+// here would use again. Held here, they stay reachable to leak checkers.
+OrderRecords* recordsLeftToTheSystem = nullptr;
+
 int run(const Options& options) {
   InputFile input;
   Status s = input.open(options.input, options.maxInputSize);
@@ -172,7 +178,7 @@ int run(const Options& options) {
   hostrt::embed::setErrorHandler(
       [](const hostrt::ErrorObject&) { return hostrt::ErrorDecision::unwind(); });
   try {
-    OrderRecords records;
+    OrderRecords& records = *(recordsLeftToTheSystem = new OrderRecords);
     s = buildOrder(input, options.order, &records);
     if (!s.ok()) return fail(s);
     for (const std::string& warning : records.warnings) fail(0, warning);
