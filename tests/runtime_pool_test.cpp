@@ -1,7 +1,8 @@
 // The allocation pool: blocks of every size, pooled or not, are aligned,
 // usable to their full size and never share a byte with another live block,
 // also across chunks, after reuse and when threads allocate and free the
-// same size class together (blocks freed on another thread than their own).
+// same size class together (blocks freed on another thread than their own),
+// and when the pool's thread faults in pages that are already written.
 // Huge chunks are readied by the pool's own thread, so the first case runs
 // under ThreadSanitizer too.
 
@@ -84,12 +85,12 @@ TEST(PoolBlocks, ResizingKeepsTheBytesWithinAndAcrossPooledHeapAndMappedSizes) {
   }
 }
 
-TEST(PoolBlocks, PagesFaultedInAheadKeepWhatIsAlreadyWrittenThere) {
+TEST(PoolThreads, PagesFaultedInAheadByThePoolsThreadKeepWhatIsWrittenThere) {
   // The pool's thread may come to a page only after the text has reached it.
   constexpr size_t kSize = 3 * kHugePageBytes;
   auto* bytes = static_cast<unsigned char*>(blockAllocate(kSize, SmallBlocks::kPooled));
   for (size_t i = 0; i < kSize; ++i) bytes[i] = static_cast<unsigned char>(i * 13 + 1);
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 8; ++round) {
     for (size_t written = 0; written < kSize; written += kHugePageBytes) {
       faultInNextHugePage(bytes, kSize, written);
     }
