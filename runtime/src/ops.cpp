@@ -152,11 +152,6 @@ bool truthOf(const Item& a) {
   return truthOfResumed(wrongKinds("IF", {a}));
 }
 
-// How much of an object prefetchNext asks for, in cache lines: the header
-// and the first fifteen members.
-constexpr size_t kCacheLineBytes = 64;
-constexpr size_t kPrefetchedObjectLines = 4;
-
 [[gnu::noinline]] Item elementSlow(const Item& array, const Item& index) {
   requireLoaded(array, "[]");
   requireLoaded(index, "[]");
@@ -168,6 +163,11 @@ constexpr size_t kPrefetchedObjectLines = 4;
   }
   return elements[size_t(position) - 1];
 }
+
+// How much of an object prefetchNext asks for, in cache lines: the header
+// and the first fifteen members.
+constexpr size_t kCacheLineBytes = 64;
+constexpr size_t kPrefetchedObjectLines = 4;
 
 // Asks for the object of the element after the one read, when it is one:
 // an array of objects is mostly walked in order, and an object that has
