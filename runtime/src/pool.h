@@ -72,9 +72,9 @@ void poolFree(void* block, size_t size) noexcept;
 // size and `small` decide where a block lives, so every call passes the ones
 // the block was made with. On Windows and under AddressSanitizer all three
 // are malloc, realloc and free.
-inline constexpr size_t kMappedBlock = size_t(2) << 20;
 // The size of a huge page, the unit in which mapped blocks are faulted in.
 inline constexpr size_t kHugePageBytes = size_t(2) << 20;
+inline constexpr size_t kMappedBlock = kHugePageBytes;
 
 enum class SmallBlocks { kPooled, kMalloc };
 
