@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "host/json_reader.h"
 
@@ -22,8 +22,10 @@ namespace velmoran::host {
 class JsonInput {
  public:
   JsonInput(JsonSource* source, size_t chunkSize)
-      : source_(source), buf_(std::max<size_t>(chunkSize, 1) + kKept) {
-    next_ = end_ = buf_.data();
+      : source_(source),
+        bufSize_(std::max<size_t>(chunkSize, 1) + kKept),
+        buf_(std::make_unique_for_overwrite<char[]>(bufSize_)) {
+    next_ = end_ = buf_.get();
   }
 
   // The parser's input: the byte after the last, or the end of the text.
@@ -44,11 +46,11 @@ class JsonInput {
   // is likely to go on.
   bool firstChunkFull() {
     fill();
-    return size_t(end_ - buf_.data()) == buf_.size();
+    return size_t(end_ - buf_.get()) == bufSize_;
   }
 
   // Bytes given to the parser so far.
-  uint64_t offset() const { return base_ + uint64_t(next_ - buf_.data()); }
+  uint64_t offset() const { return base_ + uint64_t(next_ - buf_.get()); }
   std::string at(uint64_t offset) const;
   // Reads what the parser left; the first error of the source, else the
   // first NUL byte, else ok.
@@ -67,7 +69,9 @@ class JsonInput {
   void pass(const char* bytes, size_t n);
 
   JsonSource* source_;
-  std::vector<char> buf_;
+  // Left unwritten when made: a short text touches only the pages it fills.
+  size_t bufSize_;
+  std::unique_ptr<char[]> buf_;
   const char* next_;  // [next_, end_): read, not yet given to the parser
   const char* end_;
   uint64_t base_ = 0;       // the offset of buf_[0]

@@ -112,12 +112,12 @@ std::string JsonFrames::path(std::string_view root) const {
 // Reads the next chunk behind the last bytes of this one.
 void JsonInput::fill() {
   if (ended_ || !error_.ok()) return;
-  char* buf = buf_.data();
+  char* buf = buf_.get();
   size_t have = size_t(end_ - buf), keep = std::min(have, kKept);
   pass(buf, have - keep);
   std::memmove(buf, end_ - keep, keep);
   size_t got = 0;
-  error_ = source_->read(buf + keep, buf_.size() - keep, &got);
+  error_ = source_->read(buf + keep, bufSize_ - keep, &got);
   if (!error_.ok()) got = 0;
   ended_ = got == 0;
   next_ = buf + keep;
@@ -140,7 +140,7 @@ void JsonInput::pass(const char* bytes, size_t n) {
 // "invalid JSON at line L, column C: " for the byte at offset, counting
 // from the start of the buffer.
 std::string JsonInput::at(uint64_t offset) const {
-  offset = std::clamp(offset, base_, base_ + uint64_t(end_ - buf_.data()));
+  offset = std::clamp(offset, base_, base_ + uint64_t(end_ - buf_.get()));
   uint64_t line = line_, lineStart = lineStart_;
   for (uint64_t i = base_; i < offset; ++i) {
     if (buf_[size_t(i - base_)] == '\n') ++line, lineStart = i + 1;
