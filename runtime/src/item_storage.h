@@ -137,7 +137,7 @@ struct ItemAccess {
   static void setInline(Item& item, const char* bytes, size_t len) {
     item.release();
     item.u_.inl = {Kind::StringInline, uint8_t(Item::kLoaded | len << Item::kLengthShift), {}};
-    std::memcpy(item.u_.inl.bytes, bytes, len);
+    Item::copyShort(item.u_.inl.bytes, bytes, len);
   }
   // Makes the item the array `data`, taking over its one reference.
   static void setArray(Item& item, ArrayData* data) {

@@ -126,25 +126,29 @@ std::string formatZeros(const Scaled& s, int64_t len, int64_t dec) {
 // the stack: the common case, and the same text as formatZeros gives.
 bool shortStrZero(const Item& n, int64_t len, int64_t dec, Item* result) {
   constexpr size_t kShort = Item::kInlineCapacity;
-  if (!n.isInteger() || dec != 0 || len > int64_t(kShort)) return false;
-  int64_t value = n.asInteger();
-  uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
-  char digits[24];
-  char* end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
-  size_t count = size_t(end - digits);
-  bool sign = value < 0;  // a zero magnitude is never negative
-  size_t width = count + (sign ? 1 : 0);
-  char out[kShort];
-  size_t n_out = size_t(len);
-  if (width > n_out) {
-    std::memset(out, '*', n_out);
-  } else {
-    char* at = out;
-    if (sign) *at++ = '-';
-    std::memset(at, '0', n_out - width);
-    std::memcpy(at + (n_out - width), digits, count);
+  if (!n.isInteger() || dec != 0 || len < 0 || len > int64_t(kShort)) return false;
+  const int64_t value = n.asInteger();
+  const bool sign = value < 0;  // a zero magnitude is never negative
+  uint64_t magnitude = sign ? 0 - uint64_t(value) : uint64_t(value);
+  const size_t width = size_t(len);
+  // The digits from the last column leftwards, then zeros, then the sign in
+  // the first column; asterisks when the number does not fit. Byte by byte:
+  // a field is a few columns, fewer than the calls to lay it out would cost.
+  char out[kShort] = {};
+  size_t at = width;
+  for (bool first = true; at > 0 && (first || magnitude != 0); first = false) {
+    out[--at] = char('0' + magnitude % 10);
+    magnitude /= 10;
   }
-  ItemAccess::setInline(*result, out, n_out);
+  const bool fits = width > 0 && magnitude == 0 && (!sign || at > 0);
+  for (size_t i = 0; i < width; ++i) {
+    if (!fits) {
+      out[i] = '*';
+    } else if (i < at) {
+      out[i] = sign && i == 0 ? '-' : '0';
+    }
+  }
+  ItemAccess::setInline(*result, out, width);
   return true;
 }
 

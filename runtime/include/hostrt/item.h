@@ -138,7 +138,7 @@ class Item {
     Item item;
     if (bytes.size() <= kInlineCapacity) {
       item.u_.inl = {Kind::StringInline, uint8_t(kLoaded | bytes.size() << kLengthShift), {}};
-      if (!bytes.empty()) std::memcpy(item.u_.inl.bytes, bytes.data(), bytes.size());
+      copyShort(item.u_.inl.bytes, bytes.data(), bytes.size());
       return item;
     }
     rtNewString(&item, bytes.data(), bytes.size());
@@ -254,6 +254,25 @@ class Item {
   };
 
   size_t inlineLength() const { return u_.inl.meta >> kLengthShift; }
+  // Copies n <= kInlineCapacity bytes into a short string by two moves of a
+  // fixed size that may overlap, where a call to memcpy would cost more than
+  // the copy itself.
+  static void copyShort(char* to, const char* from, size_t n) {
+    static_assert(kInlineCapacity <= 2 * sizeof(uint64_t));
+    auto copyEnds = [&](auto word) {
+      std::memcpy(to, from, sizeof word);
+      std::memcpy(to + n - sizeof word, from + n - sizeof word, sizeof word);
+    };
+    if (n >= 8) {
+      copyEnds(uint64_t());
+    } else if (n >= 4) {
+      copyEnds(uint32_t());
+    } else if (n >= 2) {
+      copyEnds(uint16_t());
+    } else if (n == 1) {
+      to[0] = from[0];
+    }
+  }
   // Only strings by pointer, arrays and objects hold counted storage; the
   // other kinds skip the call through the operation table.
   bool holdsStorage() const {
