@@ -123,6 +123,11 @@ void ItemArray::reserve(size_t count) {
                                 SmallBlocks::kMalloc)
                   : blockAllocate(count * sizeof(Item), SmallBlocks::kMalloc);
   capacity_ = count;
+  faultInAhead();
+}
+
+void ItemArray::faultInAhead() const {
+  faultInNextHugePage(block_, capacity_ * sizeof(Item), size_ * sizeof(Item));
 }
 
 Item ItemAccess::joined(std::string_view head, std::string_view tail, size_t room) {

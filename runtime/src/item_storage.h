@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "hostrt/item.h"
+#include "pool.h"
 
 namespace hostrt {
 
@@ -66,9 +67,16 @@ class ItemArray {
     if (size_ == capacity_) reserve(capacity_ < 4 ? 4 : capacity_ * 2);
     new (&items()[size_]) Item(std::move(item));
     ++size_;
+    if ((size_ & kItemsPerHugePageMask) == 0) faultInAhead();
   }
 
  private:
+  // A long array filled element by element has its next huge page faulted
+  // in while it fills this one (see faultInNextHugePage); asked for as the
+  // elements cross into a new huge page and when the array grows.
+  static constexpr size_t kItemsPerHugePageMask = kHugePageBytes / sizeof(Item) - 1;
+  static_assert((kItemsPerHugePageMask & (kItemsPerHugePageMask + 1)) == 0);
+  void faultInAhead() const;
   Item* items() const { return static_cast<Item*>(block_); }
   void* block_ = nullptr;  // capacity_ item places, the first size_ in use
   size_t size_ = 0;

@@ -87,7 +87,8 @@ void* blockResize(void* block, size_t oldSize, size_t newSize, SmallBlocks small
 void blockFree(void* block, size_t size, SmallBlocks small) noexcept;
 
 // For a growing block of `size` bytes that is written from start to end (a
-// long text appended to) and has just been written up to offset `written`:
+// long text appended to, an array filled) and has just been written up to
+// offset `written`:
 // when it is a mapped block, its huge page after the one holding that offset
 // is faulted in ahead on the pool's thread, so that the kernel zeroes it
 // beside the work instead of inside it. A hint only, and nothing on Windows
