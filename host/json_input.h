@@ -69,8 +69,9 @@ class JsonInput {
   void pass(const char* bytes, size_t n);
 
   JsonSource* source_;
-  // Left unwritten when made: a short text touches only the pages it fills.
-  size_t bufSize_;
+  size_t bufSize_;  // bytes in buf_
+  // The chunk being parsed, left unwritten when made: a short text touches
+  // only the pages it fills.
   std::unique_ptr<char[]> buf_;
   const char* next_;  // [next_, end_): read, not yet given to the parser
   const char* end_;
