@@ -136,11 +136,9 @@ bool shortStrZero(const Item& n, int64_t len, int64_t dec, Item* result) {
   // a field is a few columns, fewer than the calls to lay it out would cost.
   char out[kShort] = {};
   size_t at = width;
-  if (at > 0) {
-    do {
-      out[--at] = char('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (at > 0 && magnitude != 0);
+  for (bool first = true; at > 0 && (first || magnitude != 0); first = false) {
+    out[--at] = char('0' + magnitude % 10);
+    magnitude /= 10;
   }
   const bool fits = magnitude == 0 && (!sign || at > 0);
   for (size_t i = 0; i < width; ++i) {
