@@ -71,7 +71,7 @@ unset(_path)
 # mingw's. Each folder named in MINGW_PORTABLE_HEADERS is linked alone into
 # a private include directory instead.
 if(NOT DEFINED MINGW_PORTABLE_HEADERS)
-  set(MINGW_PORTABLE_HEADERS nlohmann)
+  set(MINGW_PORTABLE_HEADERS nlohmann rapidjson)
 endif()
 set(_mingw_include "${CMAKE_BINARY_DIR}/mingw-portable-include")
 foreach(_dir IN LISTS MINGW_PORTABLE_HEADERS)

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/json_input.h"
+#include "host/json_parse.h"
 
 namespace velmoran::host {
 
@@ -141,28 +142,23 @@ class Blocks {
   std::exception_ptr thrown_;  // what the parser's thread threw
 };
 
-// The parser's handler on its thread: writes each event into the block.
-class EventWriter : public nlohmann::json_sax<Json> {
+// parseJson's target on the parser's thread: writes each event into the block.
+class EventWriter {
  public:
   EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {}
 
-  bool null() override { return put(Event::kNull); }
-  bool boolean(bool v) override { return put(v ? Event::kTrue : Event::kFalse); }
-  bool number_integer(number_integer_t v) override { return put(Event::kInteger, v); }
-  bool number_unsigned(number_unsigned_t v) override { return put(Event::kUnsigned, v); }
-  bool number_float(number_float_t v, const string_t& text) override {
-    return putText(Event::kFloat, text, v);
-  }
-  bool string(string_t& text) override { return putText(Event::kString, text); }
-  bool binary(binary_t&) override { return false; }  // JSON text has none
-  bool start_object(size_t) override { return open(Event::kStartObject); }
-  bool start_array(size_t) override { return open(Event::kStartArray); }
-  bool end_object() override { return --depth_, put(Event::kEndObject); }
-  bool end_array() override { return --depth_, put(Event::kEndArray); }
-  bool key(string_t& text) override { return putText(Event::kKey, text); }
-  bool parse_error(size_t position, const std::string&, const Json::exception& e) override {
-    return stopWith(parseErrorMessage(input_, position, e));
-  }
+  bool null() { return put(Event::kNull); }
+  bool boolean(bool v) { return put(v ? Event::kTrue : Event::kFalse); }
+  bool number_integer(int64_t v) { return put(Event::kInteger, v); }
+  bool number_unsigned(uint64_t v) { return put(Event::kUnsigned, v); }
+  bool number_float(double v, std::string_view text) { return putText(Event::kFloat, text, v); }
+  bool string(std::string_view text) { return putText(Event::kString, text); }
+  bool key(std::string_view text) { return putText(Event::kKey, text); }
+  bool start_object() { return open(Event::kStartObject); }
+  bool start_array() { return open(Event::kStartArray); }
+  bool end_object() { return --depth_, put(Event::kEndObject); }
+  bool end_array() { return --depth_, put(Event::kEndArray); }
+  bool syntaxError(const std::string& message) { return stopWith(message); }
 
   // Hands over what is written.
   void flush() {
@@ -230,7 +226,7 @@ void parseAhead(JsonInput& input, Blocks& blocks) {
   std::exception_ptr thrown;
   try {
     EventWriter writer(input, blocks);
-    parsed = JsonParser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(&writer, true);
+    parsed = parseJson(input, writer);
     writer.flush();
     finished = input.finish();
   } catch (...) {
@@ -267,11 +263,11 @@ class EventReader {
       case Event::kTrue:
         return h.boolean(true);
       case Event::kInteger:
-        return h.number_integer(read<Json::number_integer_t>());
+        return h.number_integer(read<JsonHandler::number_integer_t>());
       case Event::kUnsigned:
-        return h.number_unsigned(read<Json::number_unsigned_t>());
+        return h.number_unsigned(read<JsonHandler::number_unsigned_t>());
       case Event::kFloat: {
-        const auto v = read<Json::number_float_t>();
+        const auto v = read<JsonHandler::number_float_t>();
         return h.number_float(v, readText());
       }
       case Event::kString:

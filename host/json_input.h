@@ -1,6 +1,6 @@
-// The text of a JSON document on its way to nlohmann's parser, and the
-// messages that name a place in it. Private to the reader (json_reader.cpp
-// and json_ahead.cpp).
+// The text of a JSON document on its way to the parser (RapidJSON's
+// reader, json_parse.h), and the messages that name a place in it. Private
+// to the reader (json_reader.cpp and json_ahead.cpp).
 //
 // Thread safety: one thread at a time.
 #pragma once
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "host/json_reader.h"
 
@@ -28,17 +29,28 @@ class JsonInput {
     next_ = end_ = buf_.get();
   }
 
-  // The parser's input: the byte after the last, or the end of the text.
-  // Taking the bytes straight from the buffer, inline, is what keeps
-  // reading a chunk at a time as cheap as reading a whole text in memory.
-  struct Adapter {
-    using char_type = char;
-    std::char_traits<char>::int_type get_character() {
-      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
-        return std::char_traits<char>::eof();
-      }
-      return std::char_traits<char>::to_int_type(*in->next_++);
+  // The parser's input, as RapidJSON reads a stream: the next byte, or NUL
+  // at the end of the text. Taking the bytes straight from the buffer,
+  // inline, is what keeps reading a chunk at a time as cheap as reading a
+  // whole text in memory. The parser only reads; the Put functions, for
+  // parsing in place, are never called.
+  struct Stream {
+    using Ch = char;
+    Ch Peek() {
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] return '\0';
+      return *in->next_;
     }
+    Ch Take() {
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] return '\0';
+      return *in->next_++;
+    }
+    // Bytes taken so far, in the parser's own size_t (which a 32-bit build
+    // wraps past 4 GiB; the messages go by distances from it).
+    size_t Tell() const { return size_t(in->offset()); }
+    Ch* PutBegin() { return nullptr; }
+    void Put(Ch) {}
+    void Flush() {}
+    size_t PutEnd(Ch*) { return 0; }
     JsonInput* in;
   };
 
@@ -58,7 +70,8 @@ class JsonInput {
 
  private:
   // Bytes of one chunk kept when the next is read: at least as many as the
-  // parser reads ahead of the byte an error is reported at.
+  // parser may have read past the byte it reports an error at (a string's
+  // escaped surrogate pair, twelve bytes).
   static constexpr size_t kKept = 16;
 
   bool more() {
@@ -83,14 +96,9 @@ class JsonInput {
   std::string nul_;         // the message for the first NUL byte, once found
 };
 
-// The parser that Json::sax_parse uses, given the input adapter above:
-// sax_parse itself takes a text only as iterators, a container or a stream,
-// which cost a call or two for every byte.
-using JsonParser = nlohmann::detail::parser<Json, JsonInput::Adapter>;
-
 // "invalid JSON at line L, column C: reason" for the parser's error at
-// `position` (its own count of the bytes it has read).
-std::string parseErrorMessage(const JsonInput& input, size_t position, const Json::exception& e);
+// `position` (Stream::Tell's count of the bytes taken).
+std::string parseErrorMessage(const JsonInput& input, size_t position, std::string_view reason);
 
 // What a reading ends with: the input's own error first, else ok when the
 // parser read the whole text, else why the handler or the parser stopped.

@@ -1,6 +1,6 @@
-// readJson: nlohmann's SAX parser, fed a chunk at a time through an input
-// adapter of our own, with the strict checks kept in JsonFrames by every
-// handler (the parser's own DOM builder would keep the last of two equal
+// readJson: RapidJSON's reader, fed a chunk at a time through a stream of
+// our own (json_parse.h), with the strict checks kept in JsonFrames by every
+// handler (a document built by a parser would keep the last of two equal
 // keys without a word).
 
 #include "host/json_reader.h"
@@ -12,6 +12,7 @@
 #include "host/field_names.h"
 #include "host/json_ahead.h"
 #include "host/json_input.h"
+#include "host/json_parse.h"
 
 namespace velmoran::host {
 
@@ -175,31 +176,39 @@ Status TextSource::read(char* buf, size_t size, size_t* got) {
   return Status();
 }
 
-namespace {
-
-// The parser's message without its exception tag and its own position.
-std::string reason(std::string what) {
-  if (what.rfind("[json.exception.", 0) == 0) what.erase(0, what.find("] ") + 2);
-  if (what.rfind("parse error", 0) == 0) what.erase(0, what.find(": ") + 2);
-  return what;
-}
-
-}  // namespace
-
-// Counting from 1. The parser counts the bytes it has read in a size_t,
+// Counting from 1. The parser counts the bytes it has taken in a size_t,
 // which a 32-bit build wraps past 4 GiB, so the byte is found by its distance
-// from what the input has given the parser: a few bytes behind, or ahead at
-// the end of the text, where the parser counts on.
-std::string parseErrorMessage(const JsonInput& input, size_t position, const Json::exception& e) {
+// behind what the input has given the parser.
+std::string parseErrorMessage(const JsonInput& input, size_t position, std::string_view reason) {
   const uint64_t given = input.offset();
-  const auto behind =
-      int64_t(std::make_signed_t<size_t>(size_t(given) - (position > 0 ? position - 1 : 0)));
-  return input.at(given - uint64_t(behind)) + reason(e.what());
+  const auto behind = int64_t(std::make_signed_t<size_t>(size_t(given) - position));
+  return input.at(given - uint64_t(behind)) + std::string(reason);
 }
 
-bool JsonHandler::parse_error(size_t position, const std::string&, const Json::exception& e) {
-  return stop(Status::invalidInput(parseErrorMessage(*frames_.input(), position, e)));
-}
+// parseJson's target for a handler: each text as the string it takes.
+class HandlerTarget {
+ public:
+  explicit HandlerTarget(JsonHandler* handler) : h_(*handler) {}
+
+  bool null() { return h_.null(); }
+  bool boolean(bool v) { return h_.boolean(v); }
+  bool number_integer(int64_t v) { return h_.number_integer(v); }
+  bool number_unsigned(uint64_t v) { return h_.number_unsigned(v); }
+  bool number_float(double v, std::string_view text) { return h_.number_float(v, take(text)); }
+  bool string(std::string_view text) { return h_.string(take(text)); }
+  bool key(std::string_view text) { return h_.key(take(text)); }
+  bool start_object() { return h_.start_object(size_t(-1)); }
+  bool end_object() { return h_.end_object(); }
+  bool start_array() { return h_.start_array(size_t(-1)); }
+  bool end_array() { return h_.end_array(); }
+  bool syntaxError(std::string message) { return h_.stop(Status::invalidInput(std::move(message))); }
+
+ private:
+  std::string& take(std::string_view text) { return text_.assign(text); }
+
+  JsonHandler& h_;
+  std::string text_;  // the text of the event being given
+};
 
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   JsonInput input(&source, chunkSize);
@@ -207,8 +216,8 @@ Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
     if (std::optional<Status> s = readAhead(input, handler)) return *s;
   }
   handler->frames_.attach(&input);
-  bool parsed =
-      JsonParser(JsonInput::Adapter{&input}, nullptr, true, false).sax_parse(handler, true);
+  HandlerTarget target(handler);
+  bool parsed = parseJson(input, target);
   Status s = input.finish();
   handler->frames_.attach(nullptr);
   return readingOutcome(s, parsed, *handler);

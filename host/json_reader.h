@@ -15,7 +15,6 @@
 // runs on the thread that calls readJson, whichever thread parses.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,9 +24,6 @@
 #include "host/status.h"
 
 namespace velmoran::host {
-
-// The parser's types; a Json value is made only to show a scalar in a message.
-using Json = nlohmann::json;
 
 // How deep objects and arrays may nest in an order file.
 constexpr size_t kMaxJsonDepth = 100;
@@ -145,11 +141,30 @@ class JsonFrames {
 };
 
 // A parser event handler that reads strictly with JsonFrames; its events
-// return false to stop, with the reason in stopped_.
-class JsonHandler : public nlohmann::json_sax<Json> {
+// return false to stop, with the reason in stopped_. A number comes as an
+// integer when it is whole and in the range of int64_t (negative) or
+// uint64_t, otherwise as a double with its text; a text may be taken.
+class JsonHandler {
  public:
-  bool binary(binary_t&) override { return false; }  // JSON text has none
-  bool parse_error(size_t position, const std::string&, const Json::exception& e) override;
+  using number_integer_t = int64_t;
+  using number_unsigned_t = uint64_t;
+  using number_float_t = double;
+  using string_t = std::string;
+
+  virtual ~JsonHandler() = default;
+  virtual bool null() = 0;
+  virtual bool boolean(bool value) = 0;
+  virtual bool number_integer(number_integer_t value) = 0;
+  virtual bool number_unsigned(number_unsigned_t value) = 0;
+  virtual bool number_float(number_float_t value, const string_t& text) = 0;
+  virtual bool string(string_t& text) = 0;
+  // `elements` is the count when known ahead, else size_t(-1); it never is.
+  virtual bool start_object(size_t elements) = 0;
+  virtual bool end_object() = 0;
+  virtual bool start_array(size_t elements) = 0;
+  virtual bool end_array() = 0;
+  virtual bool key(string_t& key) = 0;
+
   const Status& stopped() const { return stopped_; }
 
  protected:
@@ -163,7 +178,8 @@ class JsonHandler : public nlohmann::json_sax<Json> {
 
  private:
   friend Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize);
-  friend class EventReader;  // replays events parsed ahead (json_ahead.cpp)
+  friend class HandlerTarget;  // gives it the parser's events (json_reader.cpp)
+  friend class EventReader;    // replays events parsed ahead (json_ahead.cpp)
 };
 
 // Parses the text that the source gives, reading `chunkSize` bytes at a

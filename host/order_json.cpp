@@ -11,6 +11,7 @@
 
 #include "host/order_json.h"
 
+#include <nlohmann/json.hpp>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -29,6 +30,8 @@ namespace {
 
 using hostrt::Item;
 namespace embed = hostrt::embed;
+// A scalar as a value of its own, to be shown in a message as JSON spells it.
+using Json = nlohmann::json;
 using Type = Json::value_t;
 
 // Arrays inside a value may nest this deep; deeper is an input error.

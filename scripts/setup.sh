@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev nlohmann-json3-dev)
+          libbenchmark-dev nlohmann-json3-dev rapidjson-dev)
 # Packaging and its tests: dpkg-shlibdeps and file for the .deb's Depends,
 # groff and man for the manual page, Debian's python3 with jsonschema for
 # the order schema.

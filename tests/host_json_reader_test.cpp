@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -206,6 +207,51 @@ TEST(HostJsonReader, DuplicateKeysAreFoundInObjectsThatFollowOneAnother) {
   for (const auto& c : cases) {
     const std::string got = readWith<TextSource>(c.text, 1 << 20, SIZE_MAX);
     EXPECT_EQ(got.rfind(c.message, 0), 0u) << c.text << "\n" << got;
+  }
+}
+
+// The parser gives numbers as text; the reader makes them integers only
+// where a 64-bit integer holds them, and refuses a double that overflows. A
+// UTF-8 byte order mark is passed over, a part of one is an error; so is a
+// string that is not UTF-8.
+TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndAByteOrderMarkIsPassedOver) {
+  struct Numbers : Checker {
+    std::string seen;
+    bool number_integer(number_integer_t v) override {
+      return seen += "i" + std::to_string(v) + " ", Checker::number_integer(v);
+    }
+    bool number_unsigned(number_unsigned_t v) override {
+      return seen += "u" + std::to_string(v) + " ", Checker::number_unsigned(v);
+    }
+    bool number_float(number_float_t v, const string_t& s) override {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%g", v);
+      return seen += "f" + std::string(shown) + "(" + s + ") ", Checker::number_float(v, s);
+    }
+  };
+  const struct {
+    std::string text;
+    const char* seen;  // or how the message begins
+  } cases[] = {
+      {"[0, -0, 9223372036854775807, -9223372036854775808, 18446744073709551615]",
+       "u0 i0 u9223372036854775807 i-9223372036854775808 u18446744073709551615 "},
+      {"[-9223372036854775809, 18446744073709551616, 1.5, 2E1, 1e-400]",
+       "f-9.22337e+18(-9223372036854775809) f1.84467e+19(18446744073709551616) f1.5(1.5) "
+       "f20(2E1) f0(1e-400) "},
+      {"\xEF\xBB\xBF[1]", "u1 "},
+      {"[1, 1.8e308]", "invalid JSON at line 1, column 12: number overflow parsing '1.8e308'"},
+      {"[1, 1e400]", "invalid JSON at line 1, column 5: number too big"},
+      {"\xEF\xBB[1]", "invalid JSON at line 1, column 1: a byte order mark"},
+      {"[\"a\xC3\"]", "invalid JSON at line 1, column 4: invalid encoding in string"},
+  };
+  for (const auto& c : cases) {
+    for (size_t chunk : {size_t(1), size_t(1) << 20}) {  // parsed ahead, and not
+      TextSource source(c.text);
+      Numbers numbers;
+      const Status s = velmoran::host::readJson(source, &numbers, chunk);
+      const std::string got = s.ok() ? numbers.seen : s.toString();
+      EXPECT_EQ(got.rfind(c.seen, 0), 0u) << c.text << ", chunk " << chunk << "\n" << got;
+    }
   }
 }
 

@@ -454,7 +454,7 @@ TEST_F(HostSend, HostileInputIsRefusedWithoutHarm) {
       {{}, good + std::string(1, '\0'), "invalid JSON at line 1, column 43: a NUL byte"},
       {{}, good + std::string(1, '\0') + "{}", "a NUL byte"},
       {{}, good + "\n{}", "invalid JSON at line 2, column 1"},
-      {{}, good + " x", "expected end of input"},
+      {{}, good + " x", "the document root must not be followed by other values"},
       {{"--max-input-size", "41"}, good, "standard input: larger than 41 bytes (see --max-input-size)"},
       {{"--max-input-size", "1k"}, std::string(5000, ' ') + good, "larger than 1024 bytes"},
       {{"--max-input-size", "5x"}, good, R"(--max-input-size: "5x" is not a byte count)"},
