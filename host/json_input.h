@@ -18,8 +18,10 @@ namespace velmoran::host {
 // The text on its way to the parser: read from the source a chunk at a time
 // into one buffer, which keeps the last few bytes of the chunk before, so
 // that an error just behind the parser still has its line and column. Each
-// chunk is searched for a NUL byte as it comes in: the parser's input ends
-// at the first (it would take it for the end and ignore what follows).
+// chunk is screened as it comes in, eight bytes at a time where they are
+// ASCII: the parser's input ends at the first NUL byte (which it would take
+// for the end) or byte that is not UTF-8, so the parser never checks the
+// encoding itself.
 class JsonInput {
  public:
   JsonInput(JsonSource* source, size_t chunkSize)
@@ -58,14 +60,14 @@ class JsonInput {
   // is likely to go on.
   bool firstChunkFull() {
     fill();
-    return size_t(end_ - buf_.get()) == bufSize_;
+    return size_t(end_ - buf_.get()) + tail_ == bufSize_;
   }
 
   // Bytes given to the parser so far.
   uint64_t offset() const { return base_ + uint64_t(next_ - buf_.get()); }
   std::string at(uint64_t offset) const;
   // Reads what the parser left; the first error of the source, else the
-  // first NUL byte, else ok.
+  // first NUL byte or byte that is not UTF-8, else ok.
   Status finish();
 
  private:
@@ -74,11 +76,14 @@ class JsonInput {
   // escaped surrogate pair, twelve bytes).
   static constexpr size_t kKept = 16;
 
+  // Reads on until the parser has a byte or the text ends: a chunk may
+  // hold no more than the start of a UTF-8 sequence.
   bool more() {
-    if (nul_.empty()) fill();
+    while (next_ == end_ && badByte_.empty() && !ended_ && error_.ok()) fill();
     return next_ != end_;
   }
   void fill();
+  void screen();
   void pass(const char* bytes, size_t n);
 
   JsonSource* source_;
@@ -88,12 +93,13 @@ class JsonInput {
   std::unique_ptr<char[]> buf_;
   const char* next_;  // [next_, end_): read, not yet given to the parser
   const char* end_;
+  size_t tail_ = 0;   // bytes from end_ on: a UTF-8 sequence the next chunk finishes
   uint64_t base_ = 0;       // the offset of buf_[0]
   uint64_t line_ = 1;       // the line of buf_[0]
   uint64_t lineStart_ = 0;  // the offset at which that line begins
   bool ended_ = false;      // the source has no more
   Status error_;            // the source's error, which ended the reading
-  std::string nul_;         // the message for the first NUL byte, once found
+  std::string badByte_;     // the message for the first NUL byte or byte not UTF-8, once found
 };
 
 // "invalid JSON at line L, column C: reason" for the parser's error at

@@ -1,9 +1,9 @@
 // parseJson: RapidJSON's reader over a JsonInput, its events handed on to a
 // target of ours. Private to the reader (json_reader.cpp and json_ahead.cpp).
 //
-// The reader checks the text strictly: RFC 8259's grammar, strings in valid
-// UTF-8, nothing after the document; a UTF-8 byte order mark before it is
-// passed over. It gives numbers as their text, read here into what a
+// The reader checks the text strictly: RFC 8259's grammar, nothing after
+// the document; a UTF-8 byte order mark before it is passed over. That the
+// text is UTF-8, JsonInput has made sure. It gives numbers as their text, read here into what a
 // JsonHandler takes: a whole number in the range of int64_t (negative) or
 // uint64_t (otherwise) as that number, any other as a double with its text;
 // a double that overflows is an error.
@@ -99,7 +99,8 @@ inline std::string reason(rapidjson::ParseErrorCode code) {
 }  // namespace json_parse_detail
 
 // Takes the byte order mark that a Windows editor may put before UTF-8;
-// false when the text begins with only a part of one.
+// false when the text begins with another character of three bytes from
+// the same block, which is no JSON either.
 inline bool takeByteOrderMark(JsonInput::Stream& stream) {
   if (stream.Peek() != '\xEF') return true;
   stream.Take();
@@ -111,11 +112,10 @@ inline bool takeByteOrderMark(JsonInput::Stream& stream) {
 // target that stops has its own reason.
 template <class Target>
 bool parseJson(JsonInput& input, Target& target) {
-  constexpr unsigned kFlags =
-      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
+  constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag;
   JsonInput::Stream stream{&input};
   if (!takeByteOrderMark(stream)) {
-    target.syntaxError(input.at(0) + "a byte order mark that is not UTF-8's");
+    target.syntaxError(input.at(0) + json_parse_detail::reason(rapidjson::kParseErrorValueInvalid));
     return false;
   }
   json_parse_detail::Handler<Target> handler(input, target);

@@ -110,21 +110,84 @@ std::string JsonFrames::path(std::string_view root) const {
   return p;
 }
 
-// Reads the next chunk behind the last bytes of this one.
+namespace {
+
+// The length of the UTF-8 sequence that begins at p, of which `left` bytes
+// are there: 0 when it is ill-formed (an overlong form, a surrogate, beyond
+// U+10FFFF, a stray continuation byte), more than `left` when the bytes
+// there begin a well-formed one.
+size_t utf8Sequence(const unsigned char* p, size_t left) {
+  const unsigned char c = p[0];
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i < n && i < left; ++i) {
+    if (p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xBF)) return 0;
+  }
+  return n;
+}
+
+// Eight bytes, none of them NUL or above 0x7F: NUL borrows into the high bit.
+bool plainAscii(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return ((w | (w - 0x0101010101010101)) & 0x8080808080808080) == 0;
+}
+
+}  // namespace
+
+// Reads the next chunk behind the last bytes of this one, and the sequence
+// this one left unfinished.
 void JsonInput::fill() {
   if (ended_ || !error_.ok()) return;
   char* buf = buf_.get();
-  size_t have = size_t(end_ - buf), keep = std::min(have, kKept);
+  const size_t have = size_t(end_ - buf) + tail_, keep = std::min(have, kKept);
   pass(buf, have - keep);
-  std::memmove(buf, end_ - keep, keep);
+  std::memmove(buf, buf + have - keep, keep);
   size_t got = 0;
   error_ = source_->read(buf + keep, bufSize_ - keep, &got);
   if (!error_.ok()) got = 0;
   ended_ = got == 0;
-  next_ = buf + keep;
-  const void* nul = nul_.empty() ? std::memchr(next_, '\0', got) : nullptr;
-  end_ = nul ? static_cast<const char*>(nul) : next_ + got;
-  if (nul) nul_ = at(base_ + uint64_t(end_ - buf)) + "a NUL byte";
+  next_ = buf + keep - tail_;
+  end_ = buf + keep + got;
+  tail_ = 0;
+  if (badByte_.empty()) screen();
+}
+
+// Ends the parser's input at the first NUL byte or byte that is not UTF-8,
+// or holds back a UTF-8 sequence that the next chunk is to finish.
+void JsonInput::screen() {
+  const char* p = next_;
+  while (p < end_) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (end_ - p >= 8 && plainAscii(p)) {
+      p += 8;
+    } else if (c == 0) {
+      break;
+    } else if (c < 0x80) {
+      ++p;
+    } else {
+      const size_t left = size_t(end_ - p);
+      const size_t n = utf8Sequence(reinterpret_cast<const unsigned char*>(p), left);
+      if (n == 0 || (n > left && ended_)) break;
+      if (n > left) {
+        tail_ = left, end_ = p;
+        return;
+      }
+      p += n;
+    }
+  }
+  if (p == end_) return;
+  badByte_ = at(base_ + uint64_t(p - buf_.get())) + (*p == 0 ? "a NUL byte" : "bytes that are not UTF-8");
+  end_ = p;
 }
 
 // Moves the start of the buffer past n bytes that it no longer keeps.
@@ -141,7 +204,7 @@ void JsonInput::pass(const char* bytes, size_t n) {
 // "invalid JSON at line L, column C: " for the byte at offset, counting
 // from the start of the buffer.
 std::string JsonInput::at(uint64_t offset) const {
-  offset = std::clamp(offset, base_, base_ + uint64_t(end_ - buf_.get()));
+  offset = std::clamp(offset, base_, base_ + uint64_t(end_ - buf_.get()) + tail_);
   uint64_t line = line_, lineStart = lineStart_;
   for (uint64_t i = base_; i < offset; ++i) {
     if (buf_[size_t(i - base_)] == '\n') ++line, lineStart = i + 1;
@@ -150,15 +213,16 @@ std::string JsonInput::at(uint64_t offset) const {
          std::to_string(offset - lineStart + 1) + ": ";
 }
 
-// Errors of the source and NUL bytes come first wherever they are, so the
-// rest of the input is read when the parser stopped short of it.
+// Errors of the source, NUL bytes and bytes that are not UTF-8 come first
+// wherever they are, so the rest of the input is read when the parser
+// stopped short of it.
 Status JsonInput::finish() {
   while (!ended_ && error_.ok()) {
     next_ = end_;
     fill();
   }
   if (!error_.ok()) return error_;
-  if (!nul_.empty()) return Status::invalidInput(nul_);
+  if (!badByte_.empty()) return Status::invalidInput(badByte_);
   return Status();
 }
 

@@ -211,11 +211,12 @@ TEST(HostJsonReader, DuplicateKeysAreFoundInObjectsThatFollowOneAnother) {
 }
 
 // The parser gives numbers as text; the reader makes them integers only
-// where a 64-bit integer holds them, and refuses a double that overflows. A
-// UTF-8 byte order mark is passed over, a part of one is an error; so is a
-// string that is not UTF-8.
-TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndAByteOrderMarkIsPassedOver) {
-  struct Numbers : Checker {
+// where a 64-bit integer holds them, and refuses a double that overflows.
+// The input is screened for UTF-8 as it is read, a sequence cut by the end
+// of a chunk finished with the next; a byte that is not UTF-8 comes first
+// among errors, as a NUL byte does. A UTF-8 byte order mark is passed over.
+TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndTheTextMustBeUtf8) {
+  struct Recorder : Checker {
     std::string seen;
     bool number_integer(number_integer_t v) override {
       return seen += "i" + std::to_string(v) + " ", Checker::number_integer(v);
@@ -228,6 +229,7 @@ TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndAByteOrderMarkIsPassedO
       std::snprintf(shown, sizeof shown, "%g", v);
       return seen += "f" + std::string(shown) + "(" + s + ") ", Checker::number_float(v, s);
     }
+    bool string(string_t& s) override { return seen += "s" + s + " ", Checker::string(s); }
   };
   const struct {
     std::string text;
@@ -238,18 +240,28 @@ TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndAByteOrderMarkIsPassedO
       {"[-9223372036854775809, 18446744073709551616, 1.5, 2E1, 1e-400]",
        "f-9.22337e+18(-9223372036854775809) f1.84467e+19(18446744073709551616) f1.5(1.5) "
        "f20(2E1) f0(1e-400) "},
-      {"\xEF\xBB\xBF[1]", "u1 "},
       {"[1, 1.8e308]", "invalid JSON at line 1, column 12: number overflow parsing '1.8e308'"},
       {"[1, 1e400]", "invalid JSON at line 1, column 5: number too big"},
-      {"\xEF\xBB[1]", "invalid JSON at line 1, column 1: a byte order mark"},
-      {"[\"a\xC3\"]", "invalid JSON at line 1, column 4: invalid encoding in string"},
+      {"\xEF\xBB\xBF[\"\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80 \xED\x9F\xBF \xF4\x8F\xBF\xBF\"]",
+       "s\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80 \xED\x9F\xBF \xF4\x8F\xBF\xBF "},
+      {"\xEF\xBF\xBF[1]", "invalid JSON at line 1, column 1: invalid value"},
+      {"\xEF\xBB[1]", "invalid JSON at line 1, column 1: bytes that are not UTF-8"},
+      {"[\"a\xC3\"]", "invalid JSON at line 1, column 4: bytes that are not UTF-8"},
+      {"[\"\xC0\xAF\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"\xE0\x9F\xBF\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"\xED\xA0\x80\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"\xF0\x8F\xBF\xBF\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"\xF4\x90\x80\x80\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"\xF5\x80\x80\x80\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
+      {"[\"abcdefgh\x80\"]", "invalid JSON at line 1, column 11: bytes that are not UTF-8"},
+      {"[1,, \"\xE2\x82\xAC\", 2]\n\xE2\x82", "invalid JSON at line 2, column 1: bytes that are not"},
   };
   for (const auto& c : cases) {
-    for (size_t chunk : {size_t(1), size_t(1) << 20}) {  // parsed ahead, and not
+    for (size_t chunk : {size_t(1), size_t(2), size_t(1) << 20}) {  // parsed ahead, and not
       TextSource source(c.text);
-      Numbers numbers;
-      const Status s = velmoran::host::readJson(source, &numbers, chunk);
-      const std::string got = s.ok() ? numbers.seen : s.toString();
+      Recorder recorder;
+      const Status s = velmoran::host::readJson(source, &recorder, chunk);
+      const std::string got = s.ok() ? recorder.seen : s.toString();
       EXPECT_EQ(got.rfind(c.seen, 0), 0u) << c.text << ", chunk " << chunk << "\n" << got;
     }
   }
