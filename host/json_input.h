@@ -39,11 +39,15 @@ class JsonInput {
   struct Stream {
     using Ch = char;
     Ch Peek() {
-      if (in->next_ == in->end_ && !in->more()) [[unlikely]] return '\0';
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
+        return '\0';
+      }
       return *in->next_;
     }
     Ch Take() {
-      if (in->next_ == in->end_ && !in->more()) [[unlikely]] return '\0';
+      if (in->next_ == in->end_ && !in->more()) [[unlikely]] {
+        return '\0';
+      }
       return *in->next_++;
     }
     // Bytes taken so far, in the parser's own size_t (which a 32-bit build
@@ -93,7 +97,7 @@ class JsonInput {
   std::unique_ptr<char[]> buf_;
   const char* next_;  // [next_, end_): read, not yet given to the parser
   const char* end_;
-  size_t tail_ = 0;   // bytes from end_ on: a UTF-8 sequence the next chunk finishes
+  size_t tail_ = 0;         // bytes from end_ on: a UTF-8 sequence the next chunk finishes
   uint64_t base_ = 0;       // the offset of buf_[0]
   uint64_t line_ = 1;       // the line of buf_[0]
   uint64_t lineStart_ = 0;  // the offset at which that line begins

@@ -123,8 +123,8 @@ bool parseJson(JsonInput& input, Target& target) {
   const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, handler);
   if (!result.IsError()) return true;
   if (result.Code() != rapidjson::kParseErrorTermination) {
-    target.syntaxError(parseErrorMessage(input, result.Offset(),
-                                         json_parse_detail::reason(result.Code())));
+    target.syntaxError(
+        parseErrorMessage(input, result.Offset(), json_parse_detail::reason(result.Code())));
   }
   return false;
 }

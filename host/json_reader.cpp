@@ -186,7 +186,8 @@ void JsonInput::screen() {
     }
   }
   if (p == end_) return;
-  badByte_ = at(base_ + uint64_t(p - buf_.get())) + (*p == 0 ? "a NUL byte" : "bytes that are not UTF-8");
+  badByte_ =
+      at(base_ + uint64_t(p - buf_.get())) + (*p == 0 ? "a NUL byte" : "bytes that are not UTF-8");
   end_ = p;
 }
 
@@ -265,7 +266,9 @@ class HandlerTarget {
   bool end_object() { return h_.end_object(); }
   bool start_array() { return h_.start_array(size_t(-1)); }
   bool end_array() { return h_.end_array(); }
-  bool syntaxError(std::string message) { return h_.stop(Status::invalidInput(std::move(message))); }
+  bool syntaxError(std::string message) {
+    return h_.stop(Status::invalidInput(std::move(message)));
+  }
 
  private:
   std::string& take(std::string_view text) { return text_.assign(text); }

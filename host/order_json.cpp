@@ -11,11 +11,11 @@
 
 #include "host/order_json.h"
 
-#include <nlohmann/json.hpp>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
 

@@ -254,7 +254,8 @@ TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndTheTextMustBeUtf8) {
       {"[\"\xF4\x90\x80\x80\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
       {"[\"\xF5\x80\x80\x80\"]", "invalid JSON at line 1, column 3: bytes that are not UTF-8"},
       {"[\"abcdefgh\x80\"]", "invalid JSON at line 1, column 11: bytes that are not UTF-8"},
-      {"[1,, \"\xE2\x82\xAC\", 2]\n\xE2\x82", "invalid JSON at line 2, column 1: bytes that are not"},
+      {"[1,, \"\xE2\x82\xAC\", 2]\n\xE2\x82",
+       "invalid JSON at line 2, column 1: bytes that are not"},
   };
   for (const auto& c : cases) {
     for (size_t chunk : {size_t(1), size_t(2), size_t(1) << 20}) {  // parsed ahead, and not
