@@ -154,10 +154,10 @@ class EventWriter {
   bool number_float(double v, std::string_view text) { return putText(Event::kFloat, text, v); }
   bool string(std::string_view text) { return putText(Event::kString, text); }
   bool key(std::string_view text) { return putText(Event::kKey, text); }
-  bool start_object() { return open(Event::kStartObject); }
-  bool start_array() { return open(Event::kStartArray); }
-  bool end_object() { return --depth_, put(Event::kEndObject); }
-  bool end_array() { return --depth_, put(Event::kEndArray); }
+  bool start_object() { return put(Event::kStartObject); }
+  bool start_array() { return put(Event::kStartArray); }
+  bool end_object() { return put(Event::kEndObject); }
+  bool end_array() { return put(Event::kEndArray); }
   bool syntaxError(const std::string& message) { return stopWith(message); }
 
   // Hands over what is written.
@@ -166,13 +166,6 @@ class EventWriter {
   }
 
  private:
-  // The depth limit is kept here, where the text is, so that the message has
-  // the place; the reader's own check is never reached.
-  bool open(Event e) {
-    if (depth_ >= kMaxJsonDepth) return stopWith(tooDeepMessage(input_));
-    ++depth_;
-    return put(e);
-  }
   bool stopWith(const std::string& message) {
     putText(Event::kStop, message);
     return false;
@@ -215,7 +208,6 @@ class EventWriter {
   const JsonInput& input_;
   Blocks& blocks_;
   Block block_;       // events not yet handed over
-  size_t depth_ = 0;  // objects and arrays open
 };
 
 // The parser's thread: parses the text, then reads the rest of the source

@@ -3,10 +3,10 @@
 //
 // The reader checks the text strictly: RFC 8259's grammar, nothing after
 // the document; a UTF-8 byte order mark before it is passed over. That the
-// text is UTF-8, JsonInput has made sure. It gives numbers as their text, read here into what a
-// JsonHandler takes: a whole number in the range of int64_t (negative) or
-// uint64_t (otherwise) as that number, any other as a double with its text;
-// a double that overflows is an error.
+// text is UTF-8, JsonInput has made sure. The reader gives numbers as their
+// text, read here into what a JsonHandler takes: a whole number in the range
+// of int64_t (negative) or uint64_t (otherwise) as that number, any other as
+// a double with its text; a double that overflows is an error.
 //
 // The target has these members, each false to stop the reading:
 //   null(), boolean(bool), number_integer(int64_t), number_unsigned(uint64_t),
@@ -47,12 +47,19 @@ class Handler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler<T
   bool RawNumber(const char* text, SizeType n, bool) { return number({text, n}); }
   bool String(const char* text, SizeType n, bool) { return target_.string({text, n}); }
   bool Key(const char* text, SizeType n, bool) { return target_.key({text, n}); }
-  bool StartObject() { return target_.start_object(); }
-  bool EndObject(SizeType) { return target_.end_object(); }
-  bool StartArray() { return target_.start_array(); }
-  bool EndArray(SizeType) { return target_.end_array(); }
+  bool StartObject() { return deeper() && target_.start_object(); }
+  bool EndObject(SizeType) { return --depth_, target_.end_object(); }
+  bool StartArray() { return deeper() && target_.start_array(); }
+  bool EndArray(SizeType) { return --depth_, target_.end_array(); }
 
  private:
+  // The parser recurses once for each level, so the depth limit is kept
+  // here, for every target, with the place of the bracket just taken.
+  bool deeper() {
+    if (depth_ < kMaxJsonDepth) return ++depth_, true;
+    return target_.syntaxError(tooDeepMessage(input_));
+  }
+
   bool number(std::string_view text) {
     const char* first = text.data();
     const char* last = first + text.size();
@@ -85,6 +92,7 @@ class Handler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler<T
 
   const JsonInput& input_;
   Target& target_;
+  size_t depth_ = 0;  // objects and arrays open
 };
 
 // The reason of a message: RapidJSON's own, begun in lower case and
@@ -99,8 +107,8 @@ inline std::string reason(rapidjson::ParseErrorCode code) {
 }  // namespace json_parse_detail
 
 // Takes the byte order mark that a Windows editor may put before UTF-8;
-// false when the text begins with another character of three bytes from
-// the same block, which is no JSON either.
+// false when the text begins with another character whose UTF-8 begins
+// with the same byte (U+F000 to U+FFFF), which is no JSON either.
 inline bool takeByteOrderMark(JsonInput::Stream& stream) {
   if (stream.Peek() != '\xEF') return true;
   stream.Take();

@@ -4,9 +4,10 @@
 // malformed JSON, reported with its line and column, a key that an object
 // holds twice, in the same or another letter case, is an error: a reader
 // would otherwise keep one of the two values silently. So are objects and
-// arrays nested more than kMaxJsonDepth deep, refused while parsing, and any
-// byte after the document, a NUL byte included. Nothing in reading recurses
-// or copies in proportion to the depth or size of the input.
+// arrays nested more than kMaxJsonDepth deep, refused while parsing, text
+// that is not UTF-8, and any byte after the document, a NUL byte included.
+// The parser recurses once for each level, kMaxJsonDepth at most; nothing in
+// reading copies in proportion to the size of the input.
 //
 // A text of several chunks is parsed on a thread of its own while the
 // handler works on what has been parsed (json_ahead.h).
@@ -158,7 +159,7 @@ class JsonHandler {
   virtual bool number_unsigned(number_unsigned_t value) = 0;
   virtual bool number_float(number_float_t value, const string_t& text) = 0;
   virtual bool string(string_t& text) = 0;
-  // `elements` is the count when known ahead, else size_t(-1); it never is.
+  // `elements` is always size_t(-1): the parser does not count ahead.
   virtual bool start_object(size_t elements) = 0;
   virtual bool end_object() = 0;
   virtual bool start_array(size_t elements) = 0;
