@@ -207,7 +207,7 @@ class EventWriter {
 
   const JsonInput& input_;
   Blocks& blocks_;
-  Block block_;       // events not yet handed over
+  Block block_;  // events not yet handed over
 };
 
 // The parser's thread: parses the text, then reads the rest of the source
