@@ -145,7 +145,7 @@ class Blocks {
 // parseJson's target on the parser's thread: writes each event into the block.
 class EventWriter {
  public:
-  EventWriter(const JsonInput& input, Blocks& blocks) : input_(input), blocks_(blocks) {}
+  explicit EventWriter(Blocks& blocks) : blocks_(blocks) {}
 
   bool null() { return put(Event::kNull); }
   bool boolean(bool v) { return put(v ? Event::kTrue : Event::kFalse); }
@@ -205,7 +205,6 @@ class EventWriter {
     return blocks_.wanted();
   }
 
-  const JsonInput& input_;
   Blocks& blocks_;
   Block block_;  // events not yet handed over
 };
@@ -217,7 +216,7 @@ void parseAhead(JsonInput& input, Blocks& blocks) {
   Status finished;
   std::exception_ptr thrown;
   try {
-    EventWriter writer(input, blocks);
+    EventWriter writer(blocks);
     parsed = parseJson(input, writer);
     writer.flush();
     finished = input.finish();
