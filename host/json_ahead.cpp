@@ -274,7 +274,7 @@ class EventReader {
       case Event::kEndArray:
         return h.end_array();
       case Event::kStop:
-        return h.stop(Status::invalidInput(readText()));
+        return h.stop(Status::invalidInput(std::string(readText())));
     }
     return false;
   }
@@ -285,17 +285,16 @@ class EventReader {
     at_ += sizeof value;
     return value;
   }
-  std::string& readText() {
+  std::string_view readText() {
     size_t size = static_cast<unsigned char>(*at_++);
     if (size == kLongText) size = size_t(read<uint64_t>());
-    text_.assign(at_, size);
+    const std::string_view text(at_, size);
     at_ += size;
-    return text_;
+    return text;
   }
 
   JsonHandler* handler_;
   const char* at_ = nullptr;  // the next event's tag or payload
-  std::string text_;          // the text of the event being replayed
 };
 
 bool worthReadingAhead(uint64_t size, size_t chunkSize) {

@@ -91,7 +91,7 @@ Status JsonFrames::open(bool object) {
   return Status();
 }
 
-Status JsonFrames::key(const std::string& key) {
+Status JsonFrames::key(std::string_view key) {
   if (frames_[depth_ - 1].keys.insert(key)) return Status();
   return Status::invalidInput(
       path() + ": duplicate key (a name may be given once, in whatever letter case)");
@@ -250,7 +250,7 @@ std::string parseErrorMessage(const JsonInput& input, size_t position, std::stri
   return input.at(given - uint64_t(behind)) + std::string(reason);
 }
 
-// parseJson's target for a handler: each text as the string it takes.
+// parseJson's target for a handler.
 class HandlerTarget {
  public:
   explicit HandlerTarget(JsonHandler* handler) : h_(*handler) {}
@@ -259,9 +259,9 @@ class HandlerTarget {
   bool boolean(bool v) { return h_.boolean(v); }
   bool number_integer(int64_t v) { return h_.number_integer(v); }
   bool number_unsigned(uint64_t v) { return h_.number_unsigned(v); }
-  bool number_float(double v, std::string_view text) { return h_.number_float(v, take(text)); }
-  bool string(std::string_view text) { return h_.string(take(text)); }
-  bool key(std::string_view text) { return h_.key(take(text)); }
+  bool number_float(double v, std::string_view text) { return h_.number_float(v, text); }
+  bool string(std::string_view text) { return h_.string(text); }
+  bool key(std::string_view text) { return h_.key(text); }
   bool start_object() { return h_.start_object(size_t(-1)); }
   bool end_object() { return h_.end_object(); }
   bool start_array() { return h_.start_array(size_t(-1)); }
@@ -271,10 +271,7 @@ class HandlerTarget {
   }
 
  private:
-  std::string& take(std::string_view text) { return text_.assign(text); }
-
   JsonHandler& h_;
-  std::string text_;  // the text of the event being given
 };
 
 Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {

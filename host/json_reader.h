@@ -79,7 +79,7 @@ class JsonFrames {
   Status open(bool object);
   void close() { --depth_; }
   // A key of the innermost object; an error when the object has it already.
-  Status key(const std::string& key);
+  Status key(std::string_view key);
   // The key just given, case-folded.
   std::string_view foldedKey() const { return frames_[depth_ - 1].keys.folded(); }
 
@@ -144,27 +144,27 @@ class JsonFrames {
 // A parser event handler that reads strictly with JsonFrames; its events
 // return false to stop, with the reason in stopped_. A number comes as an
 // integer when it is whole and in the range of int64_t (negative) or
-// uint64_t, otherwise as a double with its text; a text may be taken.
+// uint64_t, otherwise as a double with its text. A text is the parser's
+// own, valid for the call only.
 class JsonHandler {
  public:
   using number_integer_t = int64_t;
   using number_unsigned_t = uint64_t;
   using number_float_t = double;
-  using string_t = std::string;
 
   virtual ~JsonHandler() = default;
   virtual bool null() = 0;
   virtual bool boolean(bool value) = 0;
   virtual bool number_integer(number_integer_t value) = 0;
   virtual bool number_unsigned(number_unsigned_t value) = 0;
-  virtual bool number_float(number_float_t value, const string_t& text) = 0;
-  virtual bool string(string_t& text) = 0;
+  virtual bool number_float(number_float_t value, std::string_view text) = 0;
+  virtual bool string(std::string_view text) = 0;
   // `elements` is always size_t(-1): the parser does not count ahead.
   virtual bool start_object(size_t elements) = 0;
   virtual bool end_object() = 0;
   virtual bool start_array(size_t elements) = 0;
   virtual bool end_array() = 0;
-  virtual bool key(string_t& key) = 0;
+  virtual bool key(std::string_view key) = 0;
 
   const Status& stopped() const { return stopped_; }
 

@@ -86,23 +86,56 @@ struct RecordClass {
   }
 };
 
-// A value as the checks see it: its kind, and a scalar's value.
+// A value as the checks see it: its kind, and a scalar's value in the
+// member its kind names. Texts are the parser's, valid for the event only.
 struct Value {
   Type type;
-  const Json* scalar = nullptr;     // null, booleans and numbers
-  const std::string* text = nullptr;  // strings
+  bool boolean = false;          // Type::boolean
+  int64_t integer = 0;           // Type::number_integer
+  uint64_t unsignedInteger = 0;  // Type::number_unsigned
+  double real = 0;               // Type::number_float
+  std::string_view text = {};    // Type::string
   bool isString() const { return type == Type::string; }
   bool isNumber() const {
     return type == Type::number_integer || type == Type::number_unsigned ||
            type == Type::number_float;
   }
   // The scalar as a JSON value, to show it in a message.
-  Json shown() const { return text ? Json(*text) : scalar ? *scalar : Json(type); }
+  Json shown() const {
+    switch (type) {
+      case Type::null:
+        return Json(nullptr);
+      case Type::boolean:
+        return Json(boolean);
+      case Type::number_integer:
+        return Json(integer);
+      case Type::number_unsigned:
+        return Json(unsignedInteger);
+      case Type::number_float:
+        return Json(real);
+      case Type::string:
+        return Json(std::string(text));
+      default:
+        return Json(type);
+    }
+  }
 };
 
 Value viewOf(const Json& v) {
-  if (v.is_string()) return Value{Type::string, nullptr, &v.get_ref<const std::string&>()};
-  return Value{v.type(), &v};
+  switch (v.type()) {
+    case Type::boolean:
+      return Value{.type = Type::boolean, .boolean = v.get<bool>()};
+    case Type::number_integer:
+      return Value{.type = Type::number_integer, .integer = v.get<int64_t>()};
+    case Type::number_unsigned:
+      return Value{.type = Type::number_unsigned, .unsignedInteger = v.get<uint64_t>()};
+    case Type::number_float:
+      return Value{.type = Type::number_float, .real = v.get<double>()};
+    case Type::string:
+      return Value{.type = Type::string, .text = v.get_ref<const std::string&>()};
+    default:
+      return Value{.type = v.type()};
+  }
 }
 
 // A value as messages name what was found: its kind, and the value itself
@@ -112,11 +145,11 @@ std::string found(const Value& v) {
     case Type::null: return "null";
     case Type::boolean: return std::string("the boolean ") + v.shown().dump();
     case Type::string: {
-      const std::string& s = *v.text;
+      const std::string_view s = v.text;
       if (s.size() <= 40) return "the string " + v.shown().dump();
       size_t cut = 37;
       while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
-      std::string shown = Json(s.substr(0, cut)).dump();
+      std::string shown = Json(std::string(s.substr(0, cut))).dump();
       return "the string " + shown.insert(shown.size() - 1, "...");
     }
     case Type::array: return "an array";
@@ -185,17 +218,23 @@ class OrderReader : public JsonHandler {
  public:
   OrderReader(CodePage& codePage, const OrderOptions& options);
 
-  bool null() override { return scalar(Json(nullptr)); }
-  bool boolean(bool v) override { return scalar(Json(v)); }
-  bool number_integer(number_integer_t v) override { return scalar(Json(v)); }
-  bool number_unsigned(number_unsigned_t v) override { return scalar(Json(v)); }
-  bool number_float(number_float_t v, const string_t&) override { return scalar(Json(v)); }
-  bool string(string_t& v) override { return value(Value{Type::string, nullptr, &v}); }
+  bool null() override { return value(Value{.type = Type::null}); }
+  bool boolean(bool v) override { return value(Value{.type = Type::boolean, .boolean = v}); }
+  bool number_integer(number_integer_t v) override {
+    return value(Value{.type = Type::number_integer, .integer = v});
+  }
+  bool number_unsigned(number_unsigned_t v) override {
+    return value(Value{.type = Type::number_unsigned, .unsignedInteger = v});
+  }
+  bool number_float(number_float_t v, std::string_view) override {
+    return value(Value{.type = Type::number_float, .real = v});
+  }
+  bool string(std::string_view v) override { return value(Value{.type = Type::string, .text = v}); }
   bool start_object(size_t) override { return begin(true); }
   bool start_array(size_t) override { return begin(false); }
   bool end_object() override { return end(); }
   bool end_array() override { return end(); }
-  bool key(string_t& key) override;
+  bool key(std::string_view key) override;
 
   // The records, or the first error, once the whole text has been read.
   Status finish(OrderRecords* out);
@@ -219,7 +258,6 @@ class OrderReader : public JsonHandler {
     int nesting = 0;                   // kArray: arrays around it in the same value
   };
 
-  bool scalar(const Json& v) { return value(viewOf(v)); }
   bool value(const Value& v);
   bool begin(bool object);
   bool end();
@@ -283,8 +321,7 @@ OrderReader::OrderReader(CodePage& codePage, const OrderOptions& options)
                                                                    : Check::kNone);
   }
   if (options.exportDir) {
-    std::string dir = *options.exportDir;
-    Status s = exportDirectory(Value{Type::string, nullptr, &dir}, &dir_);
+    Status s = exportDirectory(Value{.type = Type::string, .text = *options.exportDir}, &dir_);
     if (!s.ok()) exportDirError_ = s.prefixed("--export-dir: ");
   }
 }
@@ -318,7 +355,7 @@ bool OrderReader::begin(bool object) {
   return s.ok() || stop(s);
 }
 
-bool OrderReader::key(string_t& key) {
+bool OrderReader::key(std::string_view key) {
   Status s = frames_.key(key);
   if (!s.ok()) return stop(s);
   Frame& top = stack_.back();
@@ -504,16 +541,22 @@ void OrderReader::deliver(Frame& parent, Item&& made) {
 bool OrderReader::item(const Value& v, Section s, Item* out) {
   switch (v.type) {
     case Type::null: *out = Item(); return true;
-    case Type::boolean: *out = Item::logical(v.scalar->get<bool>()); return true;
-    case Type::number_integer: *out = Item::integer(v.scalar->get<int64_t>()); return true;
+    case Type::boolean:
+      *out = Item::logical(v.boolean);
+      return true;
+    case Type::number_integer:
+      *out = Item::integer(v.integer);
+      return true;
     case Type::number_unsigned: {
-      uint64_t n = v.scalar->get<uint64_t>();
+      const uint64_t n = v.unsignedInteger;
       *out = n <= uint64_t(INT64_MAX) ? Item::integer(int64_t(n)) : Item::real(double(n));
       return true;
     }
-    case Type::number_float: *out = Item::real(v.scalar->get<double>()); return true;
+    case Type::number_float:
+      *out = Item::real(v.real);
+      return true;
     case Type::string: {
-      std::string_view text = *v.text;
+      std::string_view text = v.text;
       if (!codePage_.keepsAsIs(text)) {
         Status converted = codePage_.convert(text, &converted_);
         if (!converted.ok()) return fail(s, converted.toString()), false;
@@ -530,12 +573,12 @@ bool OrderReader::item(const Value& v, Section s, Item* out) {
 bool OrderReader::checkPositionMember(int member, const Value& v) {
   const Check check = positionChecks_[size_t(member)];
   const bool isText = check == Check::kText, isMission = check == Check::kMission;
-  if ((isText || isMission) && v.isString() && hasControlCharacter(*v.text)) {
+  if ((isText || isMission) && v.isString() && hasControlCharacter(v.text)) {
     return expected(kOrder, "a string without control characters other than tab", v);
   }
   if (isText && !v.isString()) return expected(kOrder, "a string", v);
   if (check == Check::kQuantity && !v.isNumber()) return expected(kOrder, "a number", v);
-  if (isMission && !v.isNumber() && !(v.isString() && isBlank(*v.text))) {
+  if (isMission && !v.isNumber() && !(v.isString() && isBlank(v.text))) {
     return expected(kOrder, "a number or a blank string", v);
   }
   return true;
@@ -575,9 +618,9 @@ void OrderReader::finishOrder(Frame& order) {
 // bytes, and the directory is used as given.
 Status OrderReader::exportDirectory(const Value& v, Item* out) {
   if (!v.isString()) return Status::invalidInput("the export directory must be a string");
-  const std::string& dir = *v.text;
+  const std::string_view dir = v.text;
   if (dir.empty()) return Status::invalidInput("the export directory is empty");
-  if (dir.find('\0') != std::string::npos) {
+  if (dir.find('\0') != std::string_view::npos) {
     return Status::invalidInput("the export directory contains a NUL character");
   }
 #if defined(_WIN32)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/json_reader.h"
@@ -27,13 +28,13 @@ class Checker : public JsonHandler {
   bool boolean(bool) override { return scalar(); }
   bool number_integer(number_integer_t) override { return scalar(); }
   bool number_unsigned(number_unsigned_t) override { return scalar(); }
-  bool number_float(number_float_t, const string_t&) override { return scalar(); }
-  bool string(string_t&) override { return scalar(); }
+  bool number_float(number_float_t, std::string_view) override { return scalar(); }
+  bool string(std::string_view) override { return scalar(); }
   bool start_object(size_t) override { return open(true); }
   bool start_array(size_t) override { return open(false); }
   bool end_object() override { return frames_.close(), true; }
   bool end_array() override { return frames_.close(), true; }
-  bool key(string_t& key) override {
+  bool key(std::string_view key) override {
     Status s = frames_.key(key);
     return s.ok() || stop(s);
   }
@@ -114,7 +115,7 @@ TEST(HostJsonReader, AHandlerThatStopsOrThrowsEarlyEndsTheParsingThread) {
   EXPECT_EQ(readWith<FailingSource>(text, 4096, SIZE_MAX), "cannot read x: Input/output error");
 
   struct Throwing : Checker {
-    bool key(string_t& key) override {
+    bool key(std::string_view key) override {
       if (key == "A") throw std::runtime_error("handler failed");
       return Checker::key(key);
     }
@@ -129,10 +130,12 @@ TEST(HostJsonReader, AHandlerThatStopsOrThrowsEarlyEndsTheParsingThread) {
 TEST(HostJsonReader, TextsOfEveryLengthReachTheHandlerWholeFromTheParsingThread) {
   struct Recorder : Checker {
     std::vector<std::string> seen;
-    bool string(string_t& s) override { return seen.push_back(s), Checker::string(s); }
-    bool key(string_t& k) override { return seen.push_back("key " + k), Checker::key(k); }
-    bool number_float(number_float_t v, const string_t& s) override {
-      return seen.push_back(std::to_string(v) + " " + s), Checker::number_float(v, s);
+    bool string(std::string_view s) override { return seen.emplace_back(s), Checker::string(s); }
+    bool key(std::string_view k) override {
+      return seen.push_back("key " + std::string(k)), Checker::key(k);
+    }
+    bool number_float(number_float_t v, std::string_view s) override {
+      return seen.push_back(std::to_string(v) + " " + std::string(s)), Checker::number_float(v, s);
     }
   };
   std::string text = "[";
@@ -224,12 +227,15 @@ TEST(HostJsonReader, NumbersComeAsIntegersWhereTheyFitAndTheTextMustBeUtf8) {
     bool number_unsigned(number_unsigned_t v) override {
       return seen += "u" + std::to_string(v) + " ", Checker::number_unsigned(v);
     }
-    bool number_float(number_float_t v, const string_t& s) override {
+    bool number_float(number_float_t v, std::string_view s) override {
       char shown[32];
       std::snprintf(shown, sizeof shown, "%g", v);
-      return seen += "f" + std::string(shown) + "(" + s + ") ", Checker::number_float(v, s);
+      return seen += "f" + std::string(shown) + "(" + std::string(s) + ") ",
+             Checker::number_float(v, s);
     }
-    bool string(string_t& s) override { return seen += "s" + s + " ", Checker::string(s); }
+    bool string(std::string_view s) override {
+      return seen += "s" + std::string(s) + " ", Checker::string(s);
+    }
   };
   const struct {
     std::string text;
