@@ -81,14 +81,12 @@ bool JsonFrames::KeySet::amongFew(std::string_view folded) const {
   return false;
 }
 
-Status JsonFrames::open(bool object) {
-  if (depth_ >= kMaxJsonDepth) return Status::invalidInput(tooDeep());
+void JsonFrames::open(bool object) {
   if (depth_ == frames_.size()) frames_.emplace_back();
   Frame& f = frames_[depth_++];
   f.object = object;
   f.elements = 0;
   if (object) f.keys.clear();
-  return Status();
 }
 
 Status JsonFrames::key(std::string_view key) {
@@ -232,8 +230,6 @@ std::string tooDeepMessage(const JsonInput& input) {
          std::to_string(kMaxJsonDepth) + " levels deep";
 }
 
-std::string JsonFrames::tooDeep() const { return tooDeepMessage(*input_); }
-
 Status TextSource::read(char* buf, size_t size, size_t* got) {
   *got = std::min({size, piece_, text_.size()});
   if (*got > 0) std::memcpy(buf, text_.data(), *got);
@@ -279,11 +275,9 @@ Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize) {
   if (worthReadingAhead(source.knownSize(), chunkSize) && input.firstChunkFull()) {
     if (std::optional<Status> s = readAhead(input, handler)) return *s;
   }
-  handler->frames_.attach(&input);
   HandlerTarget target(handler);
   bool parsed = parseJson(input, target);
   Status s = input.finish();
-  handler->frames_.attach(nullptr);
   return readingOutcome(s, parsed, *handler);
 }
 

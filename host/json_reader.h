@@ -59,24 +59,18 @@ class TextSource : public JsonSource {
   size_t piece_;
 };
 
-// The text on its way to the parser (json_reader.cpp).
-class JsonInput;
-
 // The objects and arrays open at the point a document has been read to,
 // outermost first: the strict checks on them and the path of the value
 // being read ("order.orderPos[2].remark", elements counted from 1).
 class JsonFrames {
  public:
-  // The text being read, for the positions in messages.
-  void attach(const JsonInput* input) { input_ = input; }
-  const JsonInput* input() const { return input_; }
-
   // A value begins in the innermost container (or is the document).
   void value() {
     if (depth_ > 0 && !frames_[depth_ - 1].object) ++frames_[depth_ - 1].elements;
   }
-  // An object or array begins, after value(); an error when it is too deep.
-  Status open(bool object);
+  // An object or array begins, after value(). The parser refuses to nest
+  // deeper than kMaxJsonDepth, so the frames stay as few.
+  void open(bool object);
   void close() { --depth_; }
   // A key of the innermost object; an error when the object has it already.
   Status key(std::string_view key);
@@ -134,9 +128,6 @@ class JsonFrames {
     size_t elements = 0;  // arrays: elements begun so far
   };
 
-  std::string tooDeep() const;
-
-  const JsonInput* input_ = nullptr;  // the text being read
   std::vector<Frame> frames_;  // frames_[0, depth_) are open
   size_t depth_ = 0;
 };
@@ -178,7 +169,6 @@ class JsonHandler {
   Status stopped_;
 
  private:
-  friend Status readJson(JsonSource& source, JsonHandler* handler, size_t chunkSize);
   friend class HandlerTarget;  // gives it the parser's events (json_reader.cpp)
   friend class EventReader;    // replays events parsed ahead (json_ahead.cpp)
 };

@@ -43,8 +43,8 @@ class Checker : public JsonHandler {
   bool scalar() { return frames_.value(), true; }
   bool open(bool object) {
     frames_.value();
-    Status s = frames_.open(object);
-    return s.ok() || stop(s);
+    frames_.open(object);
+    return true;
   }
 };
 
