@@ -266,11 +266,11 @@ class EventReader {
       case Event::kKey:
         return h.key(readText());
       case Event::kStartObject:
-        return h.start_object(size_t(-1));
+        return h.start_object();
       case Event::kEndObject:
         return h.end_object();
       case Event::kStartArray:
-        return h.start_array(size_t(-1));
+        return h.start_array();
       case Event::kEndArray:
         return h.end_array();
       case Event::kStop:

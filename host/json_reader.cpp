@@ -258,9 +258,9 @@ class HandlerTarget {
   bool number_float(double v, std::string_view text) { return h_.number_float(v, text); }
   bool string(std::string_view text) { return h_.string(text); }
   bool key(std::string_view text) { return h_.key(text); }
-  bool start_object() { return h_.start_object(size_t(-1)); }
+  bool start_object() { return h_.start_object(); }
   bool end_object() { return h_.end_object(); }
-  bool start_array() { return h_.start_array(size_t(-1)); }
+  bool start_array() { return h_.start_array(); }
   bool end_array() { return h_.end_array(); }
   bool syntaxError(std::string message) {
     return h_.stop(Status::invalidInput(std::move(message)));

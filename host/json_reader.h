@@ -150,10 +150,9 @@ class JsonHandler {
   virtual bool number_unsigned(number_unsigned_t value) = 0;
   virtual bool number_float(number_float_t value, std::string_view text) = 0;
   virtual bool string(std::string_view text) = 0;
-  // `elements` is always size_t(-1): the parser does not count ahead.
-  virtual bool start_object(size_t elements) = 0;
+  virtual bool start_object() = 0;
   virtual bool end_object() = 0;
-  virtual bool start_array(size_t elements) = 0;
+  virtual bool start_array() = 0;
   virtual bool end_array() = 0;
   virtual bool key(std::string_view key) = 0;
 

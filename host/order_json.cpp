@@ -230,8 +230,8 @@ class OrderReader : public JsonHandler {
     return value(Value{.type = Type::number_float, .real = v});
   }
   bool string(std::string_view v) override { return value(Value{.type = Type::string, .text = v}); }
-  bool start_object(size_t) override { return begin(true); }
-  bool start_array(size_t) override { return begin(false); }
+  bool start_object() override { return begin(true); }
+  bool start_array() override { return begin(false); }
   bool end_object() override { return end(); }
   bool end_array() override { return end(); }
   bool key(std::string_view key) override;

@@ -30,8 +30,8 @@ class Checker : public JsonHandler {
   bool number_unsigned(number_unsigned_t) override { return scalar(); }
   bool number_float(number_float_t, std::string_view) override { return scalar(); }
   bool string(std::string_view) override { return scalar(); }
-  bool start_object(size_t) override { return open(true); }
-  bool start_array(size_t) override { return open(false); }
+  bool start_object() override { return open(true); }
+  bool start_array() override { return open(false); }
   bool end_object() override { return frames_.close(), true; }
   bool end_array() override { return frames_.close(), true; }
   bool key(std::string_view key) override {
